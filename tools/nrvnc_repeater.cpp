@@ -60,7 +60,9 @@ struct Connection {
 
 std::list<Connection> Connections;
 
-const char* Side(const Connection& c) { return c.Is_Server ? "server" : "viewer"; }
+const char* Side(const Connection& c) {
+    return c.Is_Server ? "server" : "viewer";
+}
 
 // Writes what it can without blocking; false when the peer has gone.
 bool Flush(Connection& c) {
@@ -185,8 +187,8 @@ void Accept_From(int listener, bool is_server, Clock::duration pair_timeout) {
         close(fd);
         return;
     }
-    Connections.push_back(Connection{fd, is_server, {}, {}, {}, {}, nullptr,
-                                     Clock::now() + pair_timeout, false});
+    Connections.push_back(
+        Connection{fd, is_server, {}, {}, {}, {}, nullptr, Clock::now() + pair_timeout, false});
 }
 
 bool Parse_Number(const char* text, long low, long high, long& out) {
@@ -224,7 +226,7 @@ int main(int argc, char** argv) {
         }
     }
     if (pipe2(Wake_Pipe, O_CLOEXEC | O_NONBLOCK) != 0) return 1;
-    struct sigaction sa{};
+    struct sigaction sa {};
     sa.sa_handler = On_Signal;
     for (int sig : {SIGTERM, SIGINT, SIGHUP}) sigaction(sig, &sa, nullptr);
     signal(SIGPIPE, SIG_IGN);
@@ -237,9 +239,8 @@ int main(int argc, char** argv) {
     const auto pair_timeout = std::chrono::seconds(pair_seconds);
 
     for (;;) {
-        std::vector<pollfd> fds = {{Wake_Pipe[0], POLLIN, 0},
-                                   {viewer_listener, POLLIN, 0},
-                                   {server_listener, POLLIN, 0}};
+        std::vector<pollfd> fds = {
+            {Wake_Pipe[0], POLLIN, 0}, {viewer_listener, POLLIN, 0}, {server_listener, POLLIN, 0}};
         std::vector<Connection*> polled;
         auto next = Clock::now() + std::chrono::seconds(1);
         for (Connection& c : Connections) {

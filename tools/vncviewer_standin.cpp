@@ -82,8 +82,8 @@ struct Command_Line {
 };
 
 Command_Line Parse_Command_Line(int argc, char** argv) {
-    static const std::vector<std::string> flags = {
-        "-viewonly", "-notoolbar", "-autoacceptincoming", "-autoscaling", "-fullscreen"};
+    static const std::vector<std::string> flags = {"-viewonly", "-notoolbar", "-autoacceptincoming",
+                                                   "-autoscaling", "-fullscreen"};
     static const std::vector<std::string> with_value = {"-password", "-proxy", "-dsmplugin",
                                                         "-encoding"};
     Command_Line cl;
@@ -249,12 +249,13 @@ int main(int argc, char** argv) {
         return 1;
     }
     if (pipe2(Wake_Pipe, O_CLOEXEC | O_NONBLOCK) != 0) return 1;
-    struct sigaction sa{};
+    struct sigaction sa {};
     sa.sa_handler = On_Signal;
     for (int sig : {SIGTERM, SIGINT, SIGHUP}) sigaction(sig, &sa, nullptr);
 
     Viewer_Display scr{dpy, XInternAtom(dpy, "WM_DELETE_WINDOW", False),
-               XInternAtom(dpy, "_NET_WM_NAME", False), XInternAtom(dpy, "UTF8_STRING", False)};
+                       XInternAtom(dpy, "_NET_WM_NAME", False),
+                       XInternAtom(dpy, "UTF8_STRING", False)};
     const Command_Line cl = Parse_Command_Line(argc, argv);
     const auto start = Clock::now();
     const auto status_at = start + Ms(Env_Ms("NRVNC_VIEWER_STATUS_DELAY_MS", 200));

@@ -1,0 +1,28 @@
+// frmFlatBlack: a black form the size of the screen, never shown, used as
+// the surface on which font sizes are tried.
+#pragma once
+
+#include <memory>
+
+#include "platform/forms.h"
+
+namespace nrvnc {
+
+class Misc;
+
+class FrmFlatBlack : public Form_Events {
+public:
+    explicit FrmFlatBlack(Misc& misc);
+    ~FrmFlatBlack() override;
+
+    void Load();    // loads without showing; the load handler sizes it
+    void Unload();
+    bool Loaded() const { return form_ != nullptr; }
+    Form& form();   // loads first when needed
+
+private:
+    Misc& misc_;
+    std::unique_ptr<Form> form_;
+};
+
+}  // namespace nrvnc

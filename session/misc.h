@@ -1,0 +1,70 @@
+// The program's shared state: the session variables through which the
+// procedures exchange the connection values and flags, the module values of
+// the dialogs, and the single shared instance of each form.
+//
+// Main owns one Misc for the whole run; every procedure receives it. Tests
+// build their own on the fake desktop.
+#pragma once
+
+#include <cstdint>
+#include <memory>
+#include <string>
+#include <vector>
+
+#include "platform/platform.h"
+
+namespace nrvnc {
+
+class FrmMsgBox;
+class FrmInputBox;
+class FrmCommunications;
+class FrmFlatBlack;
+
+class Misc {
+public:
+    explicit Misc(Platform& platform);
+    ~Misc();
+    Misc(const Misc&) = delete;
+    Misc& operator=(const Misc&) = delete;
+
+    Platform& Sys;
+
+    // Session variables; each starts empty, 0 or False.
+    std::string Host_Name;
+    std::string Repeater_IP;
+    std::string Port_Num;
+    std::string Access_Code;
+    std::string INI_File_Path;
+    uintptr_t FTP_Handle = 0;
+    bool Internet_OK = false;
+    bool Local_Network = false;
+    bool Repeater_Found = false;
+    std::string Msg_Question;
+    bool MsgBox_Loaded = false;
+
+    // Module values of the dialogs.
+    uint8_t Input_Mode = 0;      // entry screen shown: 0 none, 1 code, 2 host, 3 repeater, 4 port
+    std::string Held_Code_Text;  // access-code text kept across Edit IP / Edit Port #
+    std::string Display_Font;    // font of every dialog text; empty when none was found
+    std::vector<float> Font_Sizes;  // exact sizes of Display_Font, ascending
+
+    // The single shared instance of each form object, created on first use.
+    // Creating the object does not load the form's window; each form loads
+    // itself when it is first used, as its own header describes.
+    FrmMsgBox& frmMsgBox();
+    FrmInputBox& frmInputBox();
+    FrmCommunications& frmCommunications();
+    FrmFlatBlack& frmFlatBlack();
+
+    // Lets pending window events run.
+    void Do_Events() { Sys.forms.Do_Events(); }
+
+private:
+    // shared_ptr keeps each form's deleter with the code that created it.
+    std::shared_ptr<FrmMsgBox> msg_box_;
+    std::shared_ptr<FrmInputBox> input_box_;
+    std::shared_ptr<FrmCommunications> communications_;
+    std::shared_ptr<FrmFlatBlack> flat_black_;
+};
+
+}  // namespace nrvnc
