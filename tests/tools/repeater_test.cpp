@@ -12,17 +12,16 @@ namespace {
 const std::string Version = "RFB 003.008\n";
 
 class Repeater : public ::testing::Test {
-protected:
+  protected:
     // Starts the repeater on free ports and reads them from its first line.
     void Start(std::vector<std::string> extra = {}) {
         std::vector<std::string> args = {"--viewer-port", "0", "--server-port", "0"};
         args.insert(args.end(), extra.begin(), extra.end());
-        child_ = Spawn(Tool("nrvnc-repeater"), args, {.Capture_Stdout = true});
+        child_ = Spawn(Tool("nrvnc-repeater"), args, {}, Capture_Stdout);
         ASSERT_GT(child_.Pid, 0);
         std::string line = Read_Line(child_.Stdout_Fd, 5s);
-        ASSERT_EQ(sscanf(line.c_str(), "listening viewer=%d server=%d", &viewer_port_,
-                         &server_port_),
-                  2)
+        ASSERT_EQ(
+            sscanf(line.c_str(), "listening viewer=%d server=%d", &viewer_port_, &server_port_), 2)
             << line;
     }
     void TearDown() override {
@@ -89,7 +88,7 @@ TEST_P(Repeater_Order, PairsByIdAndRelaysBothWays) {
     EXPECT_TRUE(Still_Running());
 }
 
-INSTANTIATE_TEST_SUITE_P(ServerFirstOrViewerFirst, Repeater_Order, ::testing::Bool());
+INSTANTIATE_TEST_SUITE_P(ServerFirstOrViewerFirst, Repeater_Order, ::testing::Values(true, false));
 
 TEST_F(Repeater, MismatchedIdsDoNotPair) {
     Start();
@@ -114,9 +113,8 @@ TEST_F(Repeater, ProbesAndJunkDoNoHarm) {
         partial.Send("ID:12");  // closes before the block is whole
     }
     // Whole blocks that hold no valid ID are refused.
-    for (const std::string& junk : {std::string(250, 'x'), Id_Block("ID:"),
-                                    Id_Block("1234"), Id_Block("ID:12 34"),
-                                    std::string(250, '\0')}) {
+    for (const std::string& junk : {std::string(250, 'x'), Id_Block("ID:"), Id_Block("1234"),
+                                    Id_Block("ID:12 34"), std::string(250, '\0')}) {
         Socket bad = Socket::Connect(viewer_port_);
         ASSERT_TRUE(bad.Send(junk));
         EXPECT_TRUE(bad.Sees_End(5s));
@@ -163,12 +161,15 @@ TEST_F(Repeater, EndsCleanlyOnSigterm) {
 TEST(RepeaterOptions, BadOptionsAreRefused) {
     struct Case {
         std::vector<std::string> Args;
-        int Status;
+        int Exit_Status;
     };
     const std::vector<Case> cases = {
-        {{"--viewer-port", "abc"}, 2},   {{"--server-port", "70000"}, 2},
-        {{"--viewer-port", "-1"}, 2},    {{"--viewer-port"}, 2},
-        {{"--pair-timeout", "0"}, 2},    {{"--bogus"}, 2},
+        {{"--viewer-port", "abc"}, 2},
+        {{"--server-port", "70000"}, 2},
+        {{"--viewer-port", "-1"}, 2},
+        {{"--viewer-port"}, 2},
+        {{"--pair-timeout", "0"}, 2},
+        {{"--bogus"}, 2},
         {{"--listen", "not-an-ip", "--viewer-port", "0"}, 1},
     };
     for (const Case& c : cases) {
@@ -176,7 +177,7 @@ TEST(RepeaterOptions, BadOptionsAreRefused) {
         ASSERT_GT(child.Pid, 0);
         auto status = Wait_Exit(child.Pid, 5s);
         if (!status) Reap(child.Pid);
-        EXPECT_EQ(status, std::optional<int>(c.Status)) << c.Args[0];
+        EXPECT_EQ(status, std::optional<int>(c.Exit_Status)) << c.Args[0];
     }
 }
 
@@ -184,8 +185,8 @@ TEST(RepeaterOptions, PortInUseIsReported) {
     Socket taken = Socket::Listen();
     ASSERT_GE(taken.Fd(), 0);
     Child child = Spawn(Tool("nrvnc-repeater"),
-                        {"--viewer-port", std::to_string(taken.Port()), "--server-port", "0"},
-                        {.Capture_Stderr = true});
+                        {"--viewer-port", std::to_string(taken.Port()), "--server-port", "0"}, {},
+                        Capture_Stderr);
     auto status = Wait_Exit(child.Pid, 5s);
     if (!status) Reap(child.Pid);
     EXPECT_EQ(status, std::optional<int>(1));

@@ -32,7 +32,9 @@ namespace tools_test {
 using Clock = std::chrono::steady_clock;
 using namespace std::chrono_literals;
 
-inline std::string Tool(const std::string& name) { return std::string(NRVNC_TOOLS_DIR) + "/" + name; }
+inline std::string Tool(const std::string& name) {
+    return std::string(NRVNC_TOOLS_DIR) + "/" + name;
+}
 
 // Environment changes for a child: a value sets, nullopt removes.
 using Env_Changes = std::map<std::string, std::optional<std::string>>;
@@ -43,22 +45,19 @@ struct Child {
     int Stderr_Fd = -1;
 };
 
-struct Spawn_Options {
-    Env_Changes Env;
-    std::string Working_Dir;
-    bool Capture_Stdout = false;
-    bool Capture_Stderr = false;
-};
+// What Spawn captures; stderr not captured goes to /dev/null.
+enum Capture : unsigned { Capture_None = 0, Capture_Stdout = 1, Capture_Stderr = 2 };
 
 inline Child Spawn(const std::string& program, const std::vector<std::string>& args,
-                   const Spawn_Options& opt = {}) {
+                   const Env_Changes& env_changes = {}, unsigned capture = Capture_None,
+                   const std::string& working_dir = "") {
     std::map<std::string, std::string> env;
     for (char** e = environ; *e; ++e) {
         std::string kv = *e;
         auto eq = kv.find('=');
         if (eq != std::string::npos) env[kv.substr(0, eq)] = kv.substr(eq + 1);
     }
-    for (const auto& [k, v] : opt.Env) {
+    for (const auto& [k, v] : env_changes) {
         if (v)
             env[k] = *v;
         else
@@ -77,18 +76,17 @@ inline Child Spawn(const std::string& program, const std::vector<std::string>& a
     posix_spawn_file_actions_init(&fa);
     Child child;
     int out[2] = {-1, -1}, err[2] = {-1, -1};
-    if (opt.Capture_Stdout && pipe2(out, O_CLOEXEC) == 0) {
+    if ((capture & Capture_Stdout) && pipe2(out, O_CLOEXEC) == 0) {
         posix_spawn_file_actions_adddup2(&fa, out[1], 1);
         child.Stdout_Fd = out[0];
     }
-    if (opt.Capture_Stderr && pipe2(err, O_CLOEXEC) == 0) {
+    if ((capture & Capture_Stderr) && pipe2(err, O_CLOEXEC) == 0) {
         posix_spawn_file_actions_adddup2(&fa, err[1], 2);
         child.Stderr_Fd = err[0];
     } else {
         posix_spawn_file_actions_addopen(&fa, 2, "/dev/null", O_WRONLY, 0);
     }
-    if (!opt.Working_Dir.empty())
-        posix_spawn_file_actions_addchdir_np(&fa, opt.Working_Dir.c_str());
+    if (!working_dir.empty()) posix_spawn_file_actions_addchdir_np(&fa, working_dir.c_str());
     if (posix_spawn(&child.Pid, program.c_str(), &fa, nullptr, argv.data(), envp.data()) != 0)
         child.Pid = -1;
     posix_spawn_file_actions_destroy(&fa);
@@ -104,8 +102,7 @@ inline std::optional<int> Wait_Exit(pid_t pid, std::chrono::milliseconds timeout
     for (;;) {
         int status = 0;
         pid_t r = waitpid(pid, &status, WNOHANG);
-        if (r == pid)
-            return WIFEXITED(status) ? WEXITSTATUS(status) : 128 + WTERMSIG(status);
+        if (r == pid) return WIFEXITED(status) ? WEXITSTATUS(status) : 128 + WTERMSIG(status);
         if (r < 0) return -1;
         if (Clock::now() >= end) return std::nullopt;
         std::this_thread::sleep_for(5ms);
@@ -154,7 +151,7 @@ inline std::string Read_All(int fd, std::chrono::milliseconds timeout) {
 
 // A loopback TCP connection or listener, closed on destruction.
 class Socket {
-public:
+  public:
     Socket() = default;
     explicit Socket(int fd) : fd_(fd) {}
     Socket(Socket&& o) noexcept : fd_(std::exchange(o.fd_, -1)) {}
@@ -244,8 +241,7 @@ public:
         for (;;) {
             auto left = std::chrono::duration_cast<std::chrono::milliseconds>(end - Clock::now());
             pollfd p{fd_, POLLIN, 0};
-            if (left.count() <= 0 || poll(&p, 1, static_cast<int>(left.count())) <= 0)
-                return false;
+            if (left.count() <= 0 || poll(&p, 1, static_cast<int>(left.count())) <= 0) return false;
             char buf[4096];
             if (recv(fd_, buf, sizeof buf, 0) <= 0) return true;
         }
@@ -257,7 +253,7 @@ public:
         return poll(&p, 1, 0) > 0;
     }
 
-private:
+  private:
     int fd_ = -1;
 };
 
@@ -285,7 +281,7 @@ inline std::filesystem::path Make_Temp_Dir() {
 // A private X server for one test. Xvfb picks a free display number itself
 // and reports it through -displayfd.
 class Xvfb {
-public:
+  public:
     Xvfb() {
         if (access("/usr/bin/Xvfb", X_OK) != 0) return;
         int p[2];
@@ -344,7 +340,7 @@ public:
         return titles;
     }
 
-private:
+  private:
     Child child_;
     std::string name_;
     Display* display_ = nullptr;
