@@ -1,0 +1,298 @@
+"""A real desktop for whole-program runs of NRVNC.
+
+Starts Xvfb on a free display, and on demand the peers NRVNC meets: a VNC
+server (x11vnc), the repeater stand-in, an FTP server holding Repeater.Dat
+(pyftpdlib) and a web listener that stands for the internet. Drives windows
+with xdotool, finds them with xwininfo, takes screenshots with ImageMagick.
+
+Used by the whole-program tests (e2e_test.py) and by the scripted tour of
+scripts/demo.sh.
+"""
+
+import os
+import re
+import shutil
+import signal
+import socket
+import subprocess
+import sys
+import tempfile
+import threading
+import time
+
+PYTHON = "/usr/bin/python3"
+
+
+def free_port(host="127.0.0.1"):
+    with socket.socket() as s:
+        s.bind((host, 0))
+        return s.getsockname()[1]
+
+
+def wait_port(host, port, timeout=10.0):
+    end = time.time() + timeout
+    while time.time() < end:
+        try:
+            with socket.create_connection((host, port), timeout=0.5):
+                return True
+        except OSError:
+            time.sleep(0.05)
+    return False
+
+
+class Web_Listener:
+    """Accepts TCP connections and answers HTTP 200: the internet is up."""
+
+    def __init__(self, host, port):
+        self.sock = socket.socket()
+        self.sock.setsockopt(socket.SOL_SOCKET, socket.SO_REUSEADDR, 1)
+        self.sock.bind((host, port))
+        self.sock.listen(16)
+        self.stopped = False
+        self.thread = threading.Thread(target=self._serve, daemon=True)
+        self.thread.start()
+
+    def _serve(self):
+        self.sock.settimeout(0.2)
+        while not self.stopped:
+            try:
+                conn, _ = self.sock.accept()
+            except OSError:
+                continue
+            try:
+                conn.settimeout(0.5)
+                try:
+                    conn.recv(4096)
+                except OSError:
+                    pass
+                conn.sendall(b"HTTP/1.0 200 OK\r\nContent-Length: 2\r\n\r\nok")
+            except OSError:
+                pass
+            finally:
+                conn.close()
+
+    def stop(self):
+        self.stopped = True
+        self.sock.close()
+
+
+class Desktop:
+    def __init__(self, work_dir, screen="1280x800x24", dpi=96):
+        self.work_dir = work_dir
+        self.procs = []
+        self.display = None
+        self.web = None
+        self.env = dict(os.environ)
+        self._start_xvfb(screen, dpi)
+
+    # ---- set-up ----
+    def _start_xvfb(self, screen, dpi):
+        for n in range(90 + os.getpid() % 50, 400):
+            if os.path.exists("/tmp/.X11-unix/X%d" % n) or os.path.exists("/tmp/.X%d-lock" % n):
+                continue
+            p = subprocess.Popen(["Xvfb", ":%d" % n, "-screen", "0", screen, "-dpi", str(dpi),
+                                  "-nolisten", "tcp", "-ac"],
+                                 stdout=subprocess.DEVNULL, stderr=subprocess.DEVNULL)
+            end = time.time() + 10
+            while time.time() < end and p.poll() is None:
+                if os.path.exists("/tmp/.X11-unix/X%d" % n):
+                    break
+                time.sleep(0.05)
+            if p.poll() is None and os.path.exists("/tmp/.X11-unix/X%d" % n):
+                time.sleep(0.2)
+                self.display = ":%d" % n
+                self.env["DISPLAY"] = self.display
+                self.procs.append(p)
+                return
+            p.kill()
+        raise RuntimeError("could not start Xvfb")
+
+    def start(self, args, env=None, cwd=None, name=None):
+        e = dict(self.env)
+        if env:
+            e.update(env)
+        log = open(os.path.join(self.work_dir, (name or os.path.basename(args[0])) + ".log"), "ab")
+        p = subprocess.Popen(args, env=e, cwd=cwd or self.work_dir, stdout=log, stderr=log,
+                             start_new_session=True)
+        self.procs.append(p)
+        return p
+
+    def start_vnc_server(self, listen="127.1.1.3", port=5900):
+        p = self.start(["x11vnc", "-display", self.display, "-listen", listen, "-rfbport", str(port),
+                        "-forever", "-shared", "-nopw", "-quiet", "-noxdamage", "-norc"],
+                       name="x11vnc")
+        if not wait_port(listen, port, 15):
+            raise RuntimeError("x11vnc did not come up")
+        return p
+
+    def start_repeater(self, tools_dir, listen="127.1.1.1", viewer_port=5901, server_port=5500):
+        p = self.start([os.path.join(tools_dir, "nrvnc-repeater"), "--listen", listen,
+                        "--viewer-port", str(viewer_port), "--server-port", str(server_port)],
+                       name="repeater")
+        if not wait_port(listen, viewer_port, 10):
+            raise RuntimeError("repeater did not come up")
+        return p
+
+    def register_vnc_server_with_repeater(self, code, repeater="127.1.1.1", server_port=5500):
+        return self.start(["x11vnc", "-display", self.display, "-connect",
+                           "repeater=ID:%s+%s:%d" % (code, repeater, server_port),
+                           "-forever", "-shared", "-nopw", "-quiet", "-noxdamage", "-norc",
+                           "-rfbport", "0"], name="x11vnc-repeater")
+
+    def start_ftp_server(self, repeater_dat, user="norvaneadmin", password="Rk7wTQmb"):
+        root = tempfile.mkdtemp(prefix="ftp-", dir=self.work_dir)
+        if repeater_dat is not None:
+            os.makedirs(os.path.join(root, "VNCRepeater"))
+            with open(os.path.join(root, "VNCRepeater", "Repeater.Dat"), "wb") as f:
+                f.write(repeater_dat)
+        port = free_port()
+        script = ("import sys\n"
+                  "from pyftpdlib.authorizers import DummyAuthorizer\n"
+                  "from pyftpdlib.handlers import FTPHandler\n"
+                  "from pyftpdlib.servers import FTPServer\n"
+                  "a = DummyAuthorizer()\n"
+                  "a.add_user(sys.argv[1], sys.argv[2], sys.argv[3], perm='elr')\n"
+                  "h = FTPHandler\nh.authorizer = a\n"
+                  "FTPServer(('127.0.0.1', int(sys.argv[4])), h).serve_forever()\n")
+        self.start([PYTHON, "-c", script, user, password, root, str(port)], name="ftp")
+        if not wait_port("127.0.0.1", port, 10):
+            raise RuntimeError("FTP server did not come up")
+        return port
+
+    def start_internet(self, port):
+        self.web = Web_Listener("127.0.0.1", port)
+
+    def close(self):
+        if self.web:
+            self.web.stop()
+        for p in reversed(self.procs):
+            if p.poll() is None:
+                try:
+                    os.killpg(p.pid, signal.SIGTERM)
+                except OSError:
+                    p.terminate()
+        for p in self.procs:
+            try:
+                p.wait(timeout=5)
+            except subprocess.TimeoutExpired:
+                p.kill()
+
+    # ---- windows ----
+    def run(self, *args, check=True):
+        r = subprocess.run(list(args), env=self.env, stdout=subprocess.PIPE, stderr=subprocess.PIPE,
+                           text=True, timeout=30)
+        if check and r.returncode != 0:
+            raise RuntimeError("%s failed: %s" % (args, r.stderr))
+        return r.stdout
+
+    def windows(self):
+        """(id, title) of every named window, children included."""
+        out = self.run("xwininfo", "-root", "-tree", check=False)
+        found = []
+        for m in re.finditer(r'^\s*(0x[0-9a-f]+) "(.*)":', out, re.M):
+            found.append((int(m.group(1), 16), m.group(2)))
+        return found
+
+    def titles(self):
+        return [t for _, t in self.windows()]
+
+    def find(self, pattern):
+        rx = re.compile(pattern)
+        for wid, title in self.windows():
+            if rx.search(title) and self.is_viewable(wid):
+                return wid
+        return None
+
+    def is_viewable(self, wid):
+        out = self.run("xwininfo", "-id", str(wid), check=False)
+        return "IsViewable" in out
+
+    def wait_for(self, pattern, timeout=20.0, gone=False):
+        end = time.time() + timeout
+        while time.time() < end:
+            wid = self.find(pattern)
+            if (wid is None) == gone:
+                return wid if not gone else True
+            time.sleep(0.1)
+        raise AssertionError("%s %r within %.0f s; windows: %s" % (
+            "still there" if gone else "no window", pattern, timeout, self.titles()))
+
+    def focus(self, wid):
+        self.run("xdotool", "windowfocus", "--sync", str(wid), check=False)
+
+    def key(self, wid, *keys):
+        self.focus(wid)
+        time.sleep(0.1)
+        self.run("xdotool", "key", "--clearmodifiers", "--delay", "60", *keys)
+        time.sleep(0.2)
+
+    def type(self, wid, text):
+        self.focus(wid)
+        time.sleep(0.1)
+        self.run("xdotool", "type", "--delay", "60", text)
+        time.sleep(0.2)
+
+    def click(self, wid, x, y):
+        self.run("xdotool", "mousemove", "--window", str(wid), str(x), str(y), "click", "1")
+        time.sleep(0.2)
+
+    def geometry(self, wid):
+        out = self.run("xwininfo", "-id", str(wid))
+        g = {}
+        for key, label in (("x", "Absolute upper-left X"), ("y", "Absolute upper-left Y"),
+                           ("w", "Width"), ("h", "Height")):
+            m = re.search(label + r":\s+(-?\d+)", out)
+            g[key] = int(m.group(1))
+        return g
+
+    def children(self, wid):
+        out = self.run("xwininfo", "-children", "-id", str(wid), check=False)
+        return [(int(m.group(1), 16), m.group(2))
+                for m in re.finditer(r'^\s*(0x[0-9a-f]+) "(.*)":', out, re.M)]
+
+    def click_button(self, wid, caption):
+        """Clicks the button of the form whose shown caption is `caption`."""
+        for child, name in self.children(wid):
+            if name.strip() == caption.strip():
+                g = self.geometry(child)
+                self.run("xdotool", "mousemove", "--sync", str(g["x"] + g["w"] // 2),
+                         str(g["y"] + g["h"] // 2), "click", "1")
+                time.sleep(0.2)
+                return
+        raise AssertionError("no button %r in window %#x: %s" % (caption, wid, self.children(wid)))
+
+    def screenshot(self, path):
+        self.run("import", "-display", self.display, "-window", "root", path)
+
+    def pixel(self, x, y):
+        """The colour of one screen pixel as (r, g, b)."""
+        out = self.run("import", "-display", self.display, "-window", "root", "-crop",
+                       "1x1+%d+%d" % (x, y), "-depth", "8", "txt:-")
+        m = re.search(r"\((\d+),(\d+),(\d+)", out.splitlines()[-1])
+        return tuple(int(v) for v in m.groups())
+
+
+def pid_alive(pid):
+    try:
+        os.kill(pid, 0)
+    except OSError:
+        return False
+    try:
+        with open("/proc/%d/stat" % pid) as f:
+            return f.read().split(")")[-1].split()[0] != "Z"
+    except OSError:
+        return False
+
+
+def pids_of(name):
+    pids = []
+    for entry in os.listdir("/proc"):
+        if not entry.isdigit():
+            continue
+        try:
+            exe = os.path.basename(os.readlink("/proc/%s/exe" % entry))
+        except OSError:
+            continue
+        if exe == name and pid_alive(int(entry)):
+            pids.append(int(entry))
+    return pids
