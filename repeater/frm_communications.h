@@ -12,14 +12,19 @@ namespace nrvnc {
 class Misc;
 
 class FrmCommunications {
-public:
+  public:
     explicit FrmCommunications(Misc& misc) : misc_(misc) {}
 
     // The socket; the first use loads the form.
     Tcp_Socket& Winsock1();
     bool Loaded() const { return socket_ != nullptr; }
 
-private:
+    // The internet session under Misc::FTP_Handle while a download runs, 0
+    // otherwise. Open_FTP_Connection sets it, Close_FTP_Connection closes it
+    // together with the connection.
+    Ftp_Client::Handle FTP_Session = 0;
+
+  private:
     Misc& misc_;
     std::unique_ptr<Tcp_Socket> socket_;
 };

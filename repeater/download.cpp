@@ -1,0 +1,214 @@
+#include "repeater/download.h"
+
+#include <cstddef>
+#include <optional>
+#include <string>
+#include <vector>
+
+#include "builtin_values.h"
+#include "dialogs/message/frm_msg_box.h"
+#include "platform/error.h"
+#include "platform/network.h"
+#include "repeater/frm_communications.h"
+#include "session/misc.h"
+
+namespace nrvnc {
+
+namespace {
+
+constexpr const char* Repeater_Folder = "VNCRepeater";
+constexpr const char* Repeater_File = "Repeater.Dat";
+
+// The file is two short lines. Whatever else arrives (a huge or binary file)
+// is never read beyond this.
+constexpr std::size_t Read_Limit = 4096;
+// A longer line is no address or port: it is treated as unreadable.
+constexpr std::size_t Longest_Value = 255;
+
+// Texts of the failure steps 1 to 3.
+const char* Step_Text(int step) {
+    switch (step) {
+        case 1:
+            return "connecting to";
+        case 2:
+            return "finding the file path on";
+        default:
+            return "transferring the repeater IP file from";
+    }
+}
+
+// The first `count` lines of the head of a file. A line ends at CR (which
+// takes a following LF with it) or at a bare LF; the last line may lack its
+// end when the file ends there. A line that cannot be read whole (it runs
+// past what was read, or the file has no such line) is nullopt.
+std::vector<std::optional<std::string>> Head_Lines(const std::string& head, bool head_is_whole_file,
+                                                   std::size_t count) {
+    std::vector<std::optional<std::string>> lines;
+    std::size_t pos = 0;
+    while (lines.size() < count) {
+        if (pos >= head.size()) {
+            lines.push_back(std::nullopt);  // past the end of the file or of the head
+            continue;
+        }
+        std::size_t end = head.find_first_of("\r\n", pos);
+        if (end == std::string::npos) {
+            if (head_is_whole_file)
+                lines.push_back(head.substr(pos));
+            else
+                lines.push_back(std::nullopt);  // cut off by the read limit
+            pos = head.size();
+            continue;
+        }
+        lines.push_back(head.substr(pos, end - pos));
+        pos = end + 1;
+        if (head[end] == '\r' && pos < head.size() && head[pos] == '\n') ++pos;
+    }
+    return lines;
+}
+
+// A value taken from the file: short, and without control characters that
+// would garble the screens or the viewer's command line.
+bool Acceptable_Value(const std::string& value) {
+    if (value.size() > Longest_Value) return false;
+    for (unsigned char c : value)
+        if (c < 0x20 || c == 0x7F) return false;
+    return true;
+}
+
+// Takes line 1 into Repeater_IP and line 2 into Port_Num. A line that
+// cannot be read, or is not acceptable, leaves its value as it was.
+void Read_Repeater_File(Misc& misc, const std::string& path) {
+    std::string head;
+    try {
+        head = misc.Sys.files.Read_Head(path, Read_Limit);
+    } catch (const Runtime_Error&) {
+        return;
+    }
+    auto lines = Head_Lines(head, head.size() < Read_Limit, 2);
+    if (lines[0] && Acceptable_Value(*lines[0])) misc.Repeater_IP = *lines[0];
+    if (lines[1] && Acceptable_Value(*lines[1])) misc.Port_Num = *lines[1];
+}
+
+// One connect attempt; a call that fails outright counts as no connection.
+Ftp_Client::Handle Connect_To(Ftp_Client& ftp, Ftp_Client::Handle session,
+                              const std::string& server) {
+    try {
+        return ftp.Internet_Connect(session, server, 0, Builtin::FTP_User_Name,
+                                    Builtin::FTP_Password);
+    } catch (const Runtime_Error&) {
+        return 0;
+    }
+}
+
+void Close_Quietly(Ftp_Client& ftp, Ftp_Client::Handle handle) {
+    try {
+        ftp.Close_Handle(handle);
+    } catch (const Runtime_Error&) {
+        // The result of a close is not used.
+    }
+}
+
+}  // namespace
+
+bool Open_FTP_Connection(Misc& misc, const std::string& Agent_Name) {
+    Ftp_Client& ftp = misc.Sys.network.Ftp();
+    FrmCommunications& communications = misc.frmCommunications();
+
+    // A session left over from an earlier open would otherwise be lost.
+    if (communications.FTP_Session != 0) {
+        Close_Quietly(ftp, communications.FTP_Session);
+        communications.FTP_Session = 0;
+    }
+
+    Ftp_Client::Handle session = 0;
+    try {
+        session = ftp.Internet_Open(Agent_Name);
+    } catch (const Runtime_Error&) {
+        session = 0;
+    }
+
+    if (session != 0) {
+        misc.Do_Events();
+        misc.FTP_Handle = 0;
+        misc.FTP_Handle = Connect_To(ftp, session, Builtin::FTP_Server_Name);
+        // Some servers are only reached through the URL form of the name.
+        if (misc.FTP_Handle == 0)
+            misc.FTP_Handle =
+                Connect_To(ftp, session, std::string("ftp://") + Builtin::FTP_Server_Name);
+
+        if (misc.FTP_Handle != 0)
+            communications.FTP_Session = session;
+        else
+            Close_Quietly(ftp, session);  // of no use without a connection
+    }
+    return misc.FTP_Handle != 0;
+}
+
+void Close_FTP_Connection(Misc& misc) {
+    Ftp_Client& ftp = misc.Sys.network.Ftp();
+    if (misc.FTP_Handle != 0) {
+        Close_Quietly(ftp, misc.FTP_Handle);
+        misc.FTP_Handle = 0;
+    }
+    FrmCommunications& communications = misc.frmCommunications();
+    if (communications.FTP_Session != 0) {
+        Close_Quietly(ftp, communications.FTP_Session);
+        communications.FTP_Session = 0;
+    }
+}
+
+bool Get_Repeater_IP_File(Misc& misc) {
+    Ftp_Client& ftp = misc.Sys.network.Ftp();
+    const std::string Local_Path = misc.Sys.files.Native_Path(Repeater_File);
+
+    misc.Do_Events();
+    int Failure_Step = 0;
+
+    if (!Open_FTP_Connection(misc, "NR Repeater IP File Download")) {
+        Failure_Step = 1;
+    } else {
+        try {
+            misc.Do_Events();
+            bool In_Folder = false;
+            try {
+                In_Folder = ftp.Set_Current_Directory(misc.FTP_Handle, Repeater_Folder);
+            } catch (const Runtime_Error&) {
+                In_Folder = false;
+            }
+            if (!In_Folder) {
+                Failure_Step = 2;
+            } else {
+                misc.Do_Events();
+                bool Fetched = false;
+                try {
+                    Fetched = ftp.Get_File(misc.FTP_Handle, Repeater_File, Local_Path, true);
+                } catch (const Runtime_Error&) {
+                    Fetched = false;
+                }
+                if (!Fetched) Failure_Step = 3;
+            }
+            misc.Do_Events();
+        } catch (...) {
+            // An error raised while events ran must not leave the
+            // connection open behind it.
+            Close_FTP_Connection(misc);
+            throw;
+        }
+        Close_FTP_Connection(misc);
+    }
+
+    if (Failure_Step == 0) {
+        Read_Repeater_File(misc, Local_Path);
+        misc.Do_Events();
+        // Not trapped: a copy that cannot be deleted is the caller's error.
+        misc.Sys.files.Delete_File(Local_Path);
+    } else {
+        const std::string Error_Text = std::string("  There was an error ") +
+                                       Step_Text(Failure_Step) + " the Norvane FTP server.  ";
+        if (misc.MsgBox_Loaded) misc.frmMsgBox().Close_frmMsgBox();
+        misc.frmMsgBox().Do_User_Msg(3, Msg_Value{Error_Text}, Msg_Value{std::string()});
+    }
+    return Failure_Step == 0;
+}
+
+}  // namespace nrvnc
