@@ -11,16 +11,18 @@ namespace nrvnc {
 class Misc;
 
 class FrmFlatBlack : public Form_Events {
-public:
+  public:
     explicit FrmFlatBlack(Misc& misc);
     ~FrmFlatBlack() override;
 
-    void Load();    // loads without showing; the load handler sizes it
+    void Load();  // loads without showing; the load handler sizes it
     void Unload();
     bool Loaded() const { return form_ != nullptr; }
-    Form& form();   // loads first when needed
+    Form& form();  // loads first when needed
 
-private:
+  private:
+    void Form_Load();  // full screen at the top left corner
+
     Misc& misc_;
     std::unique_ptr<Form> form_;
 };
