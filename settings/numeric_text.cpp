@@ -6,8 +6,12 @@ namespace nrvnc {
 
 namespace {
 
-bool Is_Blank(char c) { return c == ' ' || c == '\t'; }
-bool Is_Digit(char c) { return c >= '0' && c <= '9'; }
+bool Is_Blank(char c) {
+    return c == ' ' || c == '\t';
+}
+bool Is_Digit(char c) {
+    return c >= '0' && c <= '9';
+}
 
 }  // namespace
 

@@ -65,8 +65,7 @@ std::array<std::string, 3> Read_Three_Lines(Misc& misc, const std::string& path)
                 throw Runtime_Error(Bad_File_Format, "Invalid file format");
             ++end;
         }
-        if (end == size && !whole_file)
-            throw Runtime_Error(Bad_File_Format, "Invalid file format");
+        if (end == size && !whole_file) throw Runtime_Error(Bad_File_Format, "Invalid file format");
         line = head.substr(pos, end - pos);
         pos = end;
         if (pos < size && head[pos] == '\r') ++pos;
