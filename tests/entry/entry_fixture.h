@@ -1,0 +1,90 @@
+// Shared set-up of the entry dialog tests: a fake desktop whose display
+// font renders every whole point size exactly, so sizes read back as set.
+#pragma once
+
+#include <gtest/gtest.h>
+
+#include <string>
+#include <vector>
+
+#include "dialogs/entry/frm_input_box.h"
+#include "session/misc.h"
+#include "tests/fake/fake_desktop.h"
+
+namespace nrvnc::entry_test {
+
+constexpr int Field_Id = 1;
+constexpr int Accept_Id = 11;
+constexpr int Edit_Port_Id = 12;
+constexpr int Edit_IP_Id = 13;
+constexpr int Exit_Id = 14;
+
+constexpr Color Green = Rgb(0, 255, 0);  // palette 10
+constexpr Color White = Rgb(255, 255, 255);
+constexpr Color Black = Rgb(0, 0, 0);
+
+constexpr const char* Host_Caption = "  Enter Host Name or IP Address  ";
+constexpr const char* IP_Caption = "  Enter IP Address  ";
+constexpr const char* Port_Caption = "  Enter Port Number  ";
+constexpr const char* Code_Caption = "  Enter Remote Viewing Access Code";
+
+class Entry_Test : public ::testing::Test {
+  protected:
+    Entry_Test() {
+        m.Display_Font = "Courier New";
+        std::vector<float> whole_points;
+        for (int size = 1; size <= 40; ++size) whole_points.push_back(static_cast<float>(size));
+        d.forms.metrics.fixed_sizes["Courier New"] = whole_points;
+        m.Font_Sizes = {8, 9, 10, 11, 12, 14, 16, 18, 20};
+    }
+
+    FrmInputBox& box() { return m.frmInputBox(); }
+
+    // The entry form while a screen is up.
+    fake::Fake_Form& form() {
+        for (auto* f : d.forms.live)
+            if (f->Caption().rfind("  Enter", 0) == 0) return *f;
+        ADD_FAILURE() << "no entry screen is loaded";
+        return *d.forms.live.at(0);
+    }
+    Control_Model& control(int id) { return *form().Find_Control(id); }
+    std::string field_text() { return control(Field_Id).Text(); }
+
+    // Runs the screen of a mode: 1 the access code, 2 to 4 User_Input_Form1.
+    uint8_t Run_Screen(int mode) {
+        return mode == 1 ? box().User_Input_Form0()
+                         : box().User_Input_Form1(static_cast<uint8_t>(mode));
+    }
+
+    static const char* Caption_Of(int mode) {
+        switch (mode) {
+            case 1:
+                return Code_Caption;
+            case 2:
+                return Host_Caption;
+            case 3:
+                return IP_Caption;
+            default:
+                return Port_Caption;
+        }
+    }
+
+    // The session variable a mode edits, and its start value.
+    std::string& Variable_Of(int mode) {
+        switch (mode) {
+            case 1:
+                return m.Held_Code_Text;
+            case 2:
+                return m.Host_Name;
+            case 3:
+                return m.Repeater_IP;
+            default:
+                return m.Port_Num;
+        }
+    }
+
+    fake::Fake_Desktop d;
+    Misc m{d.platform()};
+};
+
+}  // namespace nrvnc::entry_test
