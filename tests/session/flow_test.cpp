@@ -628,7 +628,12 @@ TEST_F(Session, Run_Time_Error_Shows_The_Abort_Message_And_Restores_The_Windows)
         Misc m(d.platform());
         d.files.files[Builtin::Viewer_File_Name] = "";
         c.Arrange(d);
-        d.operator_.On_Message(0).Press(Local).On_Screen(Host_Screen).Type("pc-17").Press(Accept);
+        d.operator_.On_Message(0)
+            .Press(Local)
+            .On_Screen(Host_Screen)
+            .Clear_Field()
+            .Type("pc-17")
+            .Press(Accept);
 
         const int status = Main(m);
 
@@ -650,7 +655,7 @@ TEST_F(Session, Run_Time_Error_While_Ending_A_Failed_Viewer_Aborts_And_Leaves_It
         viewer(pid);
         d.At(1500, [&] { d.processes.list_raises = true; });
     };
-    op.On_Message(0).Press(Local).On_Screen(Host_Screen).Press(Accept);
+    op.On_Message(0).Press(Local).On_Screen(Host_Screen).Clear_Field().Type("pc-17").Press(Accept);
 
     EXPECT_NE(Run(), 0);
     ASSERT_EQ(d.forms.message_boxes.size(), 1u);
@@ -658,6 +663,8 @@ TEST_F(Session, Run_Time_Error_While_Ending_A_Failed_Viewer_Aborts_And_Leaves_It
               "The program aborted for the following reason: \r\n\r\nAccess denied");
     EXPECT_EQ(d.windows.taskbar_commands, (std::vector<int>{419, 416}));
     EXPECT_EQ(d.processes.running.size(), 1u);
+    // It failed on the way to ending the viewer after its error box.
+    EXPECT_EQ(processes.list_times, (std::vector<uint32_t>{processes.start_times.at(0) + 1500}));
 }
 
 }  // namespace
