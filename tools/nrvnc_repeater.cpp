@@ -47,14 +47,15 @@ void On_Signal(int) {
 }
 
 struct Connection {
-    int Fd;
-    bool Is_Server;
+    int Fd = -1;
+    bool Is_Server = false;
     std::string Id_Block;  // the first 250 bytes
     std::string Id;        // set once the block is complete and valid
     std::string Early;     // bytes read after the ID while unpaired
     std::string Out;       // bytes waiting to be written to this side
     Connection* Partner = nullptr;
-    Clock::time_point Deadline;  // for unpaired connections
+    Clock::time_point Deadline;  // for unpaired and draining connections
+    bool Draining = false;       // partner gone: only what is left is written
     bool Dead = false;
 };
 
@@ -89,8 +90,13 @@ void Drop(Connection& c, const char* why) {
     if (Connection* p = c.Partner) {
         c.Partner = nullptr;
         p->Partner = nullptr;
-        Flush(*p);  // best effort: what the closed side sent last still arrives
-        Drop(*p, "partner closed");
+        // What the closed side sent last still arrives, within a bounded time.
+        if (Flush(*p) && !p->Out.empty()) {
+            p->Draining = true;
+            p->Deadline = Clock::now() + std::chrono::seconds(5);
+        } else {
+            Drop(*p, "partner closed");
+        }
     }
     close(c.Fd);
 }
@@ -106,7 +112,8 @@ std::string Id_Text(const std::string& block) {
 
 void Pair_Up(Connection& c) {
     for (Connection& other : Connections) {
-        if (&other == &c || other.Dead || other.Partner || other.Id != c.Id) continue;
+        if (&other == &c || other.Dead || other.Draining || other.Partner || other.Id != c.Id)
+            continue;
         if (other.Is_Server == c.Is_Server) {
             Drop(other, "replaced by a newer connection with the same ID");
             continue;
@@ -153,6 +160,7 @@ void Read_From(Connection& c) {
 }
 
 bool Wants_Input(const Connection& c) {
+    if (c.Draining) return false;
     if (c.Id.empty()) return true;
     if (c.Partner) return c.Partner->Out.size() < Buffer_Limit;
     return c.Early.size() < Buffer_Limit;
@@ -187,8 +195,10 @@ void Accept_From(int listener, bool is_server, Clock::duration pair_timeout) {
         close(fd);
         return;
     }
-    Connections.push_back(
-        Connection{fd, is_server, {}, {}, {}, {}, nullptr, Clock::now() + pair_timeout, false});
+    Connection& c = Connections.emplace_back();
+    c.Fd = fd;
+    c.Is_Server = is_server;
+    c.Deadline = Clock::now() + pair_timeout;
 }
 
 bool Parse_Number(const char* text, long low, long high, long& out) {
@@ -261,11 +271,14 @@ int main(int argc, char** argv) {
             Connection& c = *polled[i];
             short ev = fds[i + 3].revents;
             if (!c.Dead && (ev & POLLOUT) && !Flush(c)) Drop(c, "write failed");
-            if (!c.Dead && (ev & (POLLIN | POLLHUP | POLLERR))) Read_From(c);
+            if (!c.Dead && c.Draining && (c.Out.empty() || (ev & (POLLHUP | POLLERR))))
+                Drop(c, "partner closed");
+            if (!c.Dead && !c.Draining && (ev & (POLLIN | POLLHUP | POLLERR))) Read_From(c);
         }
         const auto now = Clock::now();
         for (Connection& c : Connections)
-            if (!c.Dead && !c.Partner && now >= c.Deadline) Drop(c, "no partner in time");
+            if (!c.Dead && !c.Partner && now >= c.Deadline)
+                Drop(c, c.Draining ? "partner closed, not read in time" : "no partner in time");
         Connections.remove_if([](const Connection& c) { return c.Dead; });
     }
     for (Connection& c : Connections) close(c.Fd);

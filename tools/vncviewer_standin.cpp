@@ -299,9 +299,10 @@ int main(int argc, char** argv) {
                      (!show_status || (status != None && now >= status_shown + hold));
         if (ready && outcome > 0) {
             shown_text = "Connected to " + cl.Target;
-            main_win = scr.Open_Window(cl.Target + " - NRVNC test viewer", 640, 400);
-            XDestroyWindow(dpy, status);
+            // The status window goes first: the two are never up together.
+            if (status != None) XDestroyWindow(dpy, status);
             status = None;
+            main_win = scr.Open_Window(cl.Target + " - NRVNC test viewer", 640, 400);
         } else if (ready) {
             if (Env_Flag("NRVNC_VIEWER_EXIT_ON_FAIL")) {
                 fprintf(stderr, "vncviewer: %s\n", Failure_Text(*attempt).c_str());

@@ -58,9 +58,11 @@ TEST_P(Repeater_Order, PairsByIdAndRelaysBothWays) {
         viewer = Viewer("ID:1234");
     } else {
         viewer = Viewer("ID:1234");
+        ASSERT_TRUE(viewer.Send("early"));
         server = Server("ID:1234");
+        EXPECT_EQ(server.Receive(5, 5s), "early");
     }
-    // What the server sent before the viewer came is held and delivered.
+    // What one side sent before the other came is held and delivered.
     EXPECT_EQ(viewer.Receive(12, 5s), Version);
     ASSERT_TRUE(viewer.Send(Version));
     EXPECT_EQ(server.Receive(12, 5s), Version);
@@ -89,6 +91,34 @@ TEST_P(Repeater_Order, PairsByIdAndRelaysBothWays) {
 }
 
 INSTANTIATE_TEST_SUITE_P(ServerFirstOrViewerFirst, Repeater_Order, ::testing::Values(true, false));
+
+TEST_F(Repeater, BackedUpDataArrivesWholeBeforeTheClose) {
+    Start();
+    // The server reads nothing for now and its small receive buffer makes the
+    // repeater hold what the viewer sends.
+    Socket server = Socket::Connect(server_port_, 4096);
+    ASSERT_TRUE(server.Send(Id_Block("ID:55")));
+    Socket viewer = Viewer("ID:55");
+    // The viewer sends until every buffer on the way is full, then leaves.
+    std::string sent;
+    std::string chunk(65536, '\0');
+    for (auto last_progress = Clock::now(); Clock::now() - last_progress < 300ms;) {
+        for (size_t i = 0; i < chunk.size(); ++i)
+            chunk[i] = static_cast<char>((sent.size() + i) % 251);
+        ssize_t n = send(viewer.Fd(), chunk.data(), chunk.size(), MSG_DONTWAIT | MSG_NOSIGNAL);
+        if (n > 0) {
+            sent.append(chunk, 0, static_cast<size_t>(n));
+            last_progress = Clock::now();
+        } else {
+            std::this_thread::sleep_for(5ms);
+        }
+    }
+    viewer.Close();
+    std::string got = server.Receive(sent.size() + 1, 20s);
+    EXPECT_EQ(got.size(), sent.size());
+    EXPECT_TRUE(got == sent);
+    EXPECT_TRUE(server.Sees_End(5s));
+}
 
 TEST_F(Repeater, MismatchedIdsDoNotPair) {
     Start();

@@ -167,8 +167,12 @@ class Socket {
     }
     int Fd() const { return fd_; }
 
-    static Socket Connect(int port) {
+    // receive_buffer > 0 shrinks the socket's receive buffer, so that a peer
+    // writing to it backs up soon.
+    static Socket Connect(int port, int receive_buffer = 0) {
         int fd = socket(AF_INET, SOCK_STREAM | SOCK_CLOEXEC, 0);
+        if (receive_buffer > 0)
+            setsockopt(fd, SOL_SOCKET, SO_RCVBUF, &receive_buffer, sizeof receive_buffer);
         sockaddr_in sa{};
         sa.sin_family = AF_INET;
         sa.sin_port = htons(static_cast<uint16_t>(port));

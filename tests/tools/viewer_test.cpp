@@ -293,8 +293,9 @@ TEST_F(Viewer_Under_X, FailuresShowTheMessageBoxAndKeepRunning) {
 
 TEST_F(Viewer_Under_X, KnobsExitOnFailureAndSkipTheStatusWindow) {
     // Exit instead of the box.
-    pid_t pid = Run_Viewer(Command({"127.0.0.1::" + std::to_string(Closed_Port())}),
-                           {{"NRVNC_VIEWER_EXIT_ON_FAIL", "1"}});
+    pid_t pid =
+        Run_Viewer(Command({"127.0.0.1::" + std::to_string(Closed_Port())}),
+                   {{"NRVNC_VIEWER_EXIT_ON_FAIL", "1"}, {"NRVNC_VIEWER_TIMEOUT_MS", "1500"}});
     std::optional<int> status;
     auto samples = Watch([&](const auto&) { return (status = Wait_Exit(pid, 0ms)).has_value(); });
     EXPECT_EQ(status, std::optional<int>(2));
