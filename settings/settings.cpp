@@ -124,7 +124,8 @@ void Load_Settings(Misc& misc) {
             if (!Settings_File_Exists(misc, candidate)) candidate.reset();
         }
     }
-    misc.INI_File_Path = candidate.value_or("");
+    // Kept as the platform spells it, so the failure message names the real file.
+    misc.INI_File_Path = candidate ? misc.Sys.files.Native_Path(*candidate) : "";
     if (misc.INI_File_Path.empty()) {
         Set_Default_Settings(misc);
         return;
@@ -157,7 +158,8 @@ void Save_Settings(Misc& misc) {
         if (misc.INI_File_Path.empty()) {
             std::optional<std::string> folder = Settings_Folder_Under(misc, "ProgramFiles");
             if (!folder) folder = Settings_Folder_Under(misc, "LocalAppData");
-            misc.INI_File_Path = folder ? *folder + "\\" + INI_File_Name : INI_File_Name;
+            misc.INI_File_Path =
+                files.Native_Path(folder ? *folder + "\\" + INI_File_Name : INI_File_Name);
         }
         // The new content goes to a file beside the old one first and then
         // replaces it in one step: a save that dies half-way leaves the old
