@@ -9,7 +9,7 @@
 namespace nrvnc {
 
 class Linux_Clock : public Clock {
-public:
+  public:
     // tick_offset is added to every tick count; tests pass a value that puts
     // the count just before the 32-bit wrap.
     explicit Linux_Clock(uint32_t tick_offset = 0) : Tick_Offset(tick_offset) {}
@@ -20,7 +20,7 @@ public:
     void Sleep_Ex(uint32_t milliseconds, bool alertable) override;
     int Weekday() override;
 
-private:
+  private:
     uint32_t Tick_Offset;
 };
 

@@ -41,7 +41,7 @@ std::optional<std::string> Non_Empty_Variable(const char* name) {
 
 // Closes on every path out, so an error thrown half-way leaks nothing.
 class File_Descriptor {
-public:
+  public:
     explicit File_Descriptor(int fd) : Fd(fd) {}
     ~File_Descriptor() {
         if (Fd >= 0) close(Fd);
@@ -51,7 +51,7 @@ public:
     int Get() const { return Fd; }
     int Release() { return std::exchange(Fd, -1); }
 
-private:
+  private:
     int Fd;
 };
 
@@ -167,7 +167,7 @@ void Linux_File_System::Replace_File(const std::string& from, const std::string&
         int error = errno;
         // Name the path that is missing: the source, unless only the target's folder is.
         Raise_Errno(error, error == ENOENT && access(native_from.c_str(), F_OK) == 0 ? native_to
-                                                                                    : native_from);
+                                                                                     : native_from);
     }
     // The rename is done; a folder that cannot be synced (some file systems
     // refuse) leaves it as safe as the file system makes it.

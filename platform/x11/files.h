@@ -13,7 +13,7 @@
 namespace nrvnc {
 
 class Linux_File_System : public File_System {
-public:
+  public:
     std::string Working_Directory() override;
     std::string Native_Path(const std::string& path) override;
     // A regular file, after following symbolic links. A name that starts

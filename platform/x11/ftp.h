@@ -31,7 +31,7 @@ struct Ftp_Timeouts {
 };
 
 class Curl_Ftp_Client : public Ftp_Client {
-public:
+  public:
     // port_for_0 is the port used when a caller passes port 0 (the core
     // always does). When it is 0 itself, the environment variable
     // NRVNC_FTP_PORT is used when it holds a port number, else 21. Tests and
@@ -57,7 +57,7 @@ public:
     // libcurl's words for the last failure, for diagnostics.
     const std::string& Last_Error() const { return Last_Error_Text; }
 
-private:
+  private:
     struct Connection;
 
     Connection* Find_Connection(Handle connection);

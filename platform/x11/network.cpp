@@ -57,7 +57,9 @@ bool Resolve(Resolve_Job& job, const std::string& host, int32_t port, int flags)
 
 }  // namespace
 
-Linux_Tcp_Socket::~Linux_Tcp_Socket() { Close(); }
+Linux_Tcp_Socket::~Linux_Tcp_Socket() {
+    Close();
+}
 
 void Linux_Tcp_Socket::Close() {
     Close_Descriptor();
@@ -74,7 +76,9 @@ void Linux_Tcp_Socket::Close_Descriptor() {
     Fd = -1;
 }
 
-void Linux_Tcp_Socket::Set_Remote_Host(const std::string& host) { Remote_Host = host; }
+void Linux_Tcp_Socket::Set_Remote_Host(const std::string& host) {
+    Remote_Host = host;
+}
 
 void Linux_Tcp_Socket::Set_Remote_Port(int32_t port) {
     if (port < 0 || port > 65535) {
@@ -184,7 +188,9 @@ std::unique_ptr<Tcp_Socket> Linux_Network::Create_Tcp_Socket() {
     return std::make_unique<Linux_Tcp_Socket>();
 }
 
-Ftp_Client& Linux_Network::Ftp() { return Ftp_Service; }
+Ftp_Client& Linux_Network::Ftp() {
+    return Ftp_Service;
+}
 
 bool Linux_Network::Check_Internet_Connection(const std::string& url) {
     CURL* curl = curl_easy_init();

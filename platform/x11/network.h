@@ -25,7 +25,7 @@ struct Resolve_Job;
 // Error). While the attempt runs, the descriptor is registered with
 // Event_Wait, so a Do_Events slice ends as soon as it becomes writable.
 class Linux_Tcp_Socket : public Tcp_Socket {
-public:
+  public:
     Linux_Tcp_Socket() = default;
     ~Linux_Tcp_Socket() override;
     Linux_Tcp_Socket(const Linux_Tcp_Socket&) = delete;
@@ -39,7 +39,7 @@ public:
     void Connect() override;
     int State() override;
 
-private:
+  private:
     // Starts connecting to the next address of the list; with none left the
     // state becomes Error. Returns the errno of a socket that could not be
     // made at all, else 0.
@@ -63,7 +63,7 @@ struct Linux_Network_Options {
 };
 
 class Linux_Network : public Network {
-public:
+  public:
     explicit Linux_Network(Linux_Network_Options options = {});
 
     std::unique_ptr<Tcp_Socket> Create_Tcp_Socket() override;
@@ -72,7 +72,7 @@ public:
     // sent) and says whether that worked within the time limits.
     bool Check_Internet_Connection(const std::string& url) override;
 
-private:
+  private:
     Linux_Network_Options Options;
     Curl_Ftp_Client Ftp_Service;
 };

@@ -26,16 +26,17 @@
 // users' processes, kernel threads). Zombies are not listed.
 #pragma once
 
+#include <sys/types.h>
+
 #include <mutex>
 #include <set>
-#include <sys/types.h>
 
 #include "platform/processes.h"
 
 namespace nrvnc {
 
 class Linux_Processes : public Processes {
-public:
+  public:
     // Raises 53 "File not found: <name>" when the program is nowhere, 70
     // when it is there but cannot be executed, and the errno words for any
     // other failure of the start.
@@ -45,7 +46,7 @@ public:
     // kill() would take as a process group or "everyone") are ignored.
     void Terminate(uint32_t process_id) override;
 
-private:
+  private:
     void Reap_Children();
 
     std::mutex Lock;

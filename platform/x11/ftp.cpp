@@ -1,0 +1,270 @@
+#include "platform/x11/ftp.h"
+
+#include <curl/curl.h>
+#include <fcntl.h>
+#include <unistd.h>
+
+#include <cerrno>
+#include <cstdio>
+#include <cstdlib>
+#include <cstring>
+#include <mutex>
+#include <vector>
+
+namespace nrvnc {
+
+struct Curl_Ftp_Client::Connection {
+    Handle Session = 0;
+    CURL* Curl = nullptr;
+    std::string Base_Url;              // "ftp://host:port/"
+    std::string Folder_Path;           // escaped, each part followed by '/'
+    std::vector<std::string> Folders;  // unescaped parts of the current folder
+
+    ~Connection() {
+        if (Curl) curl_easy_cleanup(Curl);
+    }
+};
+
+namespace {
+
+void Initialise_Curl() {
+    static std::once_flag once;
+    std::call_once(once, [] { curl_global_init(CURL_GLOBAL_DEFAULT); });
+}
+
+uint16_t Port_From_Environment() {
+    const char* value = getenv("NRVNC_FTP_PORT");
+    if (value == nullptr || *value == '\0') return 0;
+    char* end = nullptr;
+    unsigned long port = strtoul(value, &end, 10);
+    if (*end != '\0' || port == 0 || port > 65535) return 0;
+    return static_cast<uint16_t>(port);
+}
+
+bool Starts_With_No_Case(const std::string& text, const char* prefix) {
+    return strncasecmp(text.c_str(), prefix, strlen(prefix)) == 0;
+}
+
+// The host of "host", "ftp://host" or "ftp://host/...", bracketed when it is
+// an IPv6 address so that it can stand in a URL.
+std::string Url_Host(const std::string& server) {
+    std::string host = Starts_With_No_Case(server, "ftp://") ? server.substr(6) : server;
+    host = host.substr(0, host.find('/'));
+    if (host.find(':') != std::string::npos && host.front() != '[') host = "[" + host + "]";
+    return host;
+}
+
+std::string Escape(CURL* curl, const std::string& text) {
+    char* escaped = curl_easy_escape(curl, text.c_str(), static_cast<int>(text.size()));
+    if (escaped == nullptr) return text;
+    std::string result(escaped);
+    curl_free(escaped);
+    return result;
+}
+
+struct Download {
+    int Fd = -1;
+    bool Ascii = false;
+};
+
+bool Write_All(int fd, const char* data, size_t size) {
+    size_t done = 0;
+    while (done < size) {
+        ssize_t put = write(fd, data + done, size - done);
+        if (put < 0) {
+            if (errno == EINTR) continue;
+            return false;
+        }
+        done += static_cast<size_t>(put);
+    }
+    return true;
+}
+
+// In text mode libcurl turns the server's CR LF line ends into LF on Linux;
+// the file is to hold CR LF lines, as the server sent them.
+size_t Write_To_File(char* data, size_t size, size_t count, void* user) {
+    const Download& download = *static_cast<Download*>(user);
+    size_t total = size * count;
+    if (!download.Ascii) return Write_All(download.Fd, data, total) ? total : 0;
+    std::string text;
+    text.reserve(total + total / 8);
+    for (size_t i = 0; i < total; ++i) {
+        if (data[i] == '\n') text += '\r';
+        text += data[i];
+    }
+    // A short count makes libcurl end the transfer with a write error.
+    return Write_All(download.Fd, text.data(), text.size()) ? total : 0;
+}
+
+size_t Discard(char*, size_t size, size_t count, void*) {
+    return size * count;
+}
+
+// A fresh file beside path, created with the permissions a new file gets.
+int Create_Temporary_Beside(const std::string& path, std::string& temporary) {
+    static unsigned counter = 0;
+    for (int attempt = 0; attempt < 100; ++attempt) {
+        temporary = path + ".part" + std::to_string(getpid()) + "_" + std::to_string(++counter);
+        int fd = open(temporary.c_str(), O_WRONLY | O_CREAT | O_EXCL | O_CLOEXEC, 0666);
+        if (fd >= 0 || errno != EEXIST) return fd;
+    }
+    return -1;
+}
+
+}  // namespace
+
+Curl_Ftp_Client::Curl_Ftp_Client(uint16_t port_for_0, Ftp_Timeouts timeouts)
+    : Port_For_0(port_for_0), Timeouts(timeouts) {
+    Initialise_Curl();
+    if (Port_For_0 == 0) Port_For_0 = Port_From_Environment();
+    if (Port_For_0 == 0) Port_For_0 = 21;
+}
+
+Curl_Ftp_Client::~Curl_Ftp_Client() = default;
+
+Ftp_Client::Handle Curl_Ftp_Client::Internet_Open(const std::string& agent) {
+    Handle session = Next_Handle++;
+    Sessions[session] = agent;
+    return session;
+}
+
+Ftp_Client::Handle Curl_Ftp_Client::Internet_Connect(Handle session, const std::string& server,
+                                                     uint16_t port, const std::string& user,
+                                                     const std::string& password) {
+    auto found = Sessions.find(session);
+    if (found == Sessions.end() || Url_Host(server).empty()) {
+        Last_Error_Text = "no such session, or no server";
+        return 0;
+    }
+    auto connection = std::make_unique<Connection>();
+    connection->Session = session;
+    connection->Curl = curl_easy_init();
+    if (connection->Curl == nullptr) {
+        Last_Error_Text = "libcurl could not be initialised";
+        return 0;
+    }
+    connection->Base_Url =
+        "ftp://" + Url_Host(server) + ":" + std::to_string(port == 0 ? Port_For_0 : port) + "/";
+
+    CURL* curl = connection->Curl;
+    curl_easy_setopt(curl, CURLOPT_USERAGENT, found->second.c_str());
+    curl_easy_setopt(curl, CURLOPT_USERNAME, user.c_str());
+    curl_easy_setopt(curl, CURLOPT_PASSWORD, password.c_str());
+    curl_easy_setopt(curl, CURLOPT_NOSIGNAL, 1L);
+    curl_easy_setopt(curl, CURLOPT_CONNECTTIMEOUT_MS, Timeouts.Connect_Ms);
+    curl_easy_setopt(curl, CURLOPT_TIMEOUT_MS, Timeouts.Total_Ms);
+    // Active mode: the server connects back for the data, as it expects.
+    curl_easy_setopt(curl, CURLOPT_FTPPORT, "-");
+    curl_easy_setopt(curl, CURLOPT_FTP_USE_EPRT, 0L);
+    curl_easy_setopt(curl, CURLOPT_ACCEPTTIMEOUT_MS, Timeouts.Connect_Ms);
+
+    // Logging in is all this step does.
+    curl_easy_setopt(curl, CURLOPT_URL, connection->Base_Url.c_str());
+    curl_easy_setopt(curl, CURLOPT_NOBODY, 1L);
+    curl_easy_setopt(curl, CURLOPT_WRITEFUNCTION, Discard);
+    if (!Perform(*connection)) return 0;
+
+    Handle handle = Next_Handle++;
+    Connections[handle] = std::move(connection);
+    return handle;
+}
+
+bool Curl_Ftp_Client::Set_Current_Directory(Handle handle, const std::string& folder) {
+    Connection* connection = Find_Connection(handle);
+    if (connection == nullptr || folder.empty()) return false;
+
+    std::vector<std::string> folders =
+        folder.front() == '/' ? std::vector<std::string>() : connection->Folders;
+    std::string::size_type start = 0;
+    while (start <= folder.size()) {
+        std::string::size_type end = folder.find('/', start);
+        if (end == std::string::npos) end = folder.size();
+        std::string part = folder.substr(start, end - start);
+        if (part == "..") {
+            if (!folders.empty()) folders.pop_back();
+        } else if (!part.empty() && part != ".") {
+            folders.push_back(part);
+        }
+        start = end + 1;
+    }
+    std::string path;
+    for (const std::string& part : folders) path += Escape(connection->Curl, part) + "/";
+
+    // A URL that ends in '/' with no body asks libcurl only to enter the folder.
+    std::string url = connection->Base_Url + path;
+    curl_easy_setopt(connection->Curl, CURLOPT_URL, url.c_str());
+    curl_easy_setopt(connection->Curl, CURLOPT_NOBODY, 1L);
+    curl_easy_setopt(connection->Curl, CURLOPT_WRITEFUNCTION, Discard);
+    if (!Perform(*connection)) return false;
+    connection->Folders = std::move(folders);
+    connection->Folder_Path = path;
+    return true;
+}
+
+bool Curl_Ftp_Client::Get_File(Handle handle, const std::string& remote_name,
+                               const std::string& local_path, bool ascii) {
+    Connection* connection = Find_Connection(handle);
+    if (connection == nullptr || remote_name.empty() || local_path.empty()) return false;
+
+    std::string temporary;
+    int fd = Create_Temporary_Beside(local_path, temporary);
+    if (fd < 0) {
+        Last_Error_Text = strerror(errno);
+        return false;
+    }
+
+    std::string url =
+        connection->Base_Url + connection->Folder_Path + Escape(connection->Curl, remote_name);
+    CURL* curl = connection->Curl;
+    curl_easy_setopt(curl, CURLOPT_URL, url.c_str());
+    curl_easy_setopt(curl, CURLOPT_NOBODY, 0L);
+    curl_easy_setopt(curl, CURLOPT_TRANSFERTEXT, ascii ? 1L : 0L);
+    curl_easy_setopt(curl, CURLOPT_WRITEFUNCTION, Write_To_File);
+    Download download{fd, ascii};
+    curl_easy_setopt(curl, CURLOPT_WRITEDATA, &download);
+    bool done = Perform(*connection);
+    curl_easy_setopt(curl, CURLOPT_WRITEFUNCTION, Discard);
+    curl_easy_setopt(curl, CURLOPT_WRITEDATA, nullptr);
+    curl_easy_setopt(curl, CURLOPT_TRANSFERTEXT, 0L);
+
+    if (done && fsync(fd) != 0 && errno != EINVAL) {
+        Last_Error_Text = strerror(errno);
+        done = false;
+    }
+    if (close(fd) != 0 && done) {
+        Last_Error_Text = strerror(errno);
+        done = false;
+    }
+    if (done && rename(temporary.c_str(), local_path.c_str()) != 0) {
+        Last_Error_Text = strerror(errno);
+        done = false;
+    }
+    if (!done) unlink(temporary.c_str());
+    return done;
+}
+
+void Curl_Ftp_Client::Close_Handle(Handle handle) {
+    if (Connections.erase(handle) > 0) return;
+    if (Sessions.erase(handle) > 0) {
+        // Closing a session closes what was opened through it.
+        std::erase_if(Connections,
+                      [handle](const auto& entry) { return entry.second->Session == handle; });
+    }
+}
+
+Curl_Ftp_Client::Connection* Curl_Ftp_Client::Find_Connection(Handle handle) {
+    auto found = Connections.find(handle);
+    return found == Connections.end() ? nullptr : found->second.get();
+}
+
+bool Curl_Ftp_Client::Perform(Connection& connection) {
+    char error_text[CURL_ERROR_SIZE] = "";
+    curl_easy_setopt(connection.Curl, CURLOPT_ERRORBUFFER, error_text);
+    CURLcode result = curl_easy_perform(connection.Curl);
+    curl_easy_setopt(connection.Curl, CURLOPT_ERRORBUFFER, nullptr);
+    if (result == CURLE_OK) return true;
+    Last_Error_Text = *error_text ? error_text : curl_easy_strerror(result);
+    return false;
+}
+
+}  // namespace nrvnc
