@@ -1,0 +1,37 @@
+"""Loopback FTP server for the repeater download tests.
+
+Usage: ftp_server.py ROOT PASSWORD
+Serves ROOT read-only on 127.0.0.1 at a free port to the user norvaneadmin
+with the given password, writes the port as one line on standard output,
+and runs until standard input is closed.
+"""
+import logging
+import sys
+import threading
+
+from pyftpdlib.authorizers import DummyAuthorizer
+from pyftpdlib.handlers import FTPHandler
+from pyftpdlib.servers import FTPServer
+
+
+def main():
+    root, password = sys.argv[1], sys.argv[2]
+    authorizer = DummyAuthorizer()
+    authorizer.add_user("norvaneadmin", password, root, perm="elr")
+    handler = FTPHandler
+    handler.authorizer = authorizer
+    handler.auth_failed_timeout = 0  # a refused login answers at once
+    logging.basicConfig(level=logging.ERROR)
+    server = FTPServer(("127.0.0.1", 0), handler)
+    print(server.address[1], flush=True)
+
+    def stop_when_stdin_closes():
+        sys.stdin.read()
+        server.close_all()
+
+    threading.Thread(target=stop_when_stdin_closes, daemon=True).start()
+    server.serve_forever(timeout=0.2)
+
+
+if __name__ == "__main__":
+    main()
