@@ -1,0 +1,35 @@
+// nrvnc for Linux desktops with X11: the Linux services and the X11 desktop
+// and forms runtime, handed to the portable program.
+#include <csignal>
+#include <cstdio>
+
+#include "platform/platform.h"
+#include "platform/x11/desktop.h"
+#include "platform/x11/display.h"
+#include "platform/x11/forms.h"
+#include "platform/x11/linux_services.h"
+#include "session/main.h"
+#include "session/misc.h"
+
+int main() {
+    // A peer that closes a socket must end in an error, not in a signal.
+    std::signal(SIGPIPE, SIG_IGN);
+
+    auto display = nrvnc::X11_Display::Open();
+    if (!display) {
+        std::fprintf(stderr, "nrvnc: %s\n", nrvnc::X11_Display::Open_Failure().c_str());
+        return 1;
+    }
+    nrvnc::Linux_Services services;
+    nrvnc::X11_Forms_Runtime forms(*display, "NRVNC");
+    nrvnc::X11_Desktop desktop(*display);
+    nrvnc::Platform platform{services.Clock_Service,   services.File_Service,
+                             services.Process_Service, desktop,
+                             services.Network_Service, forms};
+    int status;
+    {
+        nrvnc::Misc misc(platform);
+        status = nrvnc::Main(misc);
+    }
+    return status;
+}
