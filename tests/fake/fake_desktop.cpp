@@ -526,12 +526,12 @@ Fake_Desktop::Fake_Desktop()
 
 Fake_Form* Fake_Desktop::Message_Form(int number) const {
     std::string tail = "Message # " + std::to_string(number);
-    for (auto* f : forms.live)
-        if (f->Visible() && f->Enabled() && Ends_With(f->Caption(), tail)) {
-            if (number == 1) return f;
-            // a waiting message has its buttons up and one focused
-            if (f->Focused_Id() >= 0) return f;
-        }
+    for (auto* f : forms.live) {
+        if (!f->Visible() || !Ends_With(f->Caption(), tail)) continue;
+        if (number == 1) return f;  // the stand-by notice is up, disabled, without buttons
+        // a waiting message is enabled and has its buttons up, one focused
+        if (f->Enabled() && f->Focused_Id() >= 0) return f;
+    }
     return nullptr;
 }
 
