@@ -17,6 +17,13 @@ struct Filter_Case {
     std::string Expected;  // field text after the key
 };
 
+void PrintTo(const Key_Stroke& k, std::ostream* os) {
+    *os << "key " << k.Code;
+}
+void PrintTo(const Filter_Case& c, std::ostream* os) {
+    *os << "mode " << c.Mode << ", field \"" << c.Start << "\", key " << c.Stroke.Code;
+}
+
 class Key_Filter : public Entry_Test, public ::testing::WithParamInterface<Filter_Case> {};
 
 TEST_P(Key_Filter, LetsThroughOnlyWhatTheModeAccepts) {
@@ -112,6 +119,10 @@ struct F2_Case {
     std::string Expected;
 };
 
+void PrintTo(const F2_Case& c, std::ostream* os) {
+    *os << "mode " << c.Mode << ", start \"" << c.Start << "\"";
+}
+
 class F2_Restore : public Entry_Test, public ::testing::WithParamInterface<F2_Case> {};
 
 TEST_P(F2_Restore, RestoresTheOpeningValueExceptOnTheCodeScreenOrWhenEmpty) {
@@ -134,6 +145,22 @@ INSTANTIATE_TEST_SUITE_P(Modes, F2_Restore,
                                            F2_Case{3, "10.1.1.1", "10.1.1.1"},
                                            F2_Case{4, "5901", "5901"}, F2_Case{2, "", "55"},
                                            F2_Case{4, "", "55"}));
+
+TEST_F(Entry_Test, F2OnTheCodeScreenIgnoresTheValueOfAnEarlierScreen) {
+    m.Host_Name = "pc1";
+    d.operator_.On_Screen(Host_Caption).Key(Key::Escape);
+    EXPECT_EQ(box().User_Input_Form1(2), Entry_Escape);
+
+    m.Repeater_Found = true;
+    std::string after;
+    d.operator_.On_Screen(Code_Caption)
+        .Type("55")
+        .Key(Key::F2)
+        .Run([&] { after = field_text(); })
+        .Key(Key::Escape);
+    EXPECT_EQ(box().User_Input_Form0(), Entry_Escape);
+    EXPECT_EQ(after, "55");
+}
 
 // ---- Enter ----
 

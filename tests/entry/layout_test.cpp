@@ -54,6 +54,10 @@ struct Layout_Case {
     bool Found;
 };
 
+void PrintTo(const Layout_Case& c, std::ostream* os) {
+    *os << c.Name;
+}
+
 std::string Heading_Of(int mode) {
     switch (mode) {
         case 1:
@@ -370,7 +374,14 @@ INSTANTIATE_TEST_SUITE_P(
         Layout_Case{"LargestTwelveCode", 1920, 1080, 96, {8, 9, 10, 11, 12}, 1, false},
         Layout_Case{"Dpi120Port", 1600, 900, 120, {6, 7, 8, 9, 10, 11, 12, 14, 16, 18}, 4, true},
         Layout_Case{"LowScreenSteps", 1920, 470, 96, {8, 9, 10, 11, 12, 14, 16, 18, 20}, 2, true},
-        Layout_Case{"TinyScreen", 640, 300, 96, {8, 9, 10, 11, 12, 14, 16, 18, 20}, 4, true}),
+        Layout_Case{"TinyScreen", 640, 300, 96, {8, 9, 10, 11, 12, 14, 16, 18, 20}, 4, true},
+        // Screens so low that the box takes more than half the form: the
+        // box's share of the free height steps from 9 down to 5.
+        Layout_Case{"Share9", 1920, 200, 96, {8, 9, 10, 11, 12, 14, 16, 18, 20}, 2, true},
+        Layout_Case{"Share8", 1920, 170, 96, {8, 9, 10, 11, 12, 14, 16, 18, 20}, 2, true},
+        Layout_Case{"Share7", 1920, 150, 96, {8, 9, 10, 11, 12, 14, 16, 18, 20}, 2, true},
+        Layout_Case{"Share6", 1920, 130, 96, {8, 9, 10, 11, 12, 14, 16, 18, 20}, 2, true},
+        Layout_Case{"Share5", 1920, 110, 96, {8, 9, 10, 11, 12, 14, 16, 18, 20}, 2, true}),
     [](const auto& info) { return info.param.Name; });
 
 // ---- hand-computed anchors ----
@@ -444,6 +455,15 @@ TEST_F(Entry_Layout, ATinyScreenEndsAtTheSmallestSizesAndStillWorks) {
     EXPECT_EQ(got.Drawing[18].Font.Size, 8);
     EXPECT_EQ(got.Controls.at(Field_Id).Font.Size, 8);
     EXPECT_TRUE(d.forms.message_boxes.empty());
+}
+
+TEST_F(Entry_Layout, BoxShareAnchors) {
+    // 150 pixels: a 1110-twip client height against an 820.5-twip box at
+    // the smallest sizes: 0.8 of the height is the first share that holds it.
+    const Captured got = Show({"", 1920, 150, 96, {8, 9, 10, 11, 12, 14, 16, 18, 20}, 2, true});
+    // Box_Top = (1110 - 820.5) * 7/20 * 2/3 = 67.55; at 11 points the box is
+    // 6612 twips wide, so 7449 to 14061; the entry band lies 10 pixels in.
+    Expect_Box(got.Drawing[10], 7599, 217.55, 13911, 738.05, Button_Face, 15, false, "entry band");
 }
 
 TEST_F(Entry_Layout, TheDesign) {

@@ -13,6 +13,10 @@ struct Screen_Case {
     std::string Heading;
 };
 
+void PrintTo(const Screen_Case& c, std::ostream* os) {
+    *os << "Sel " << c.Sel;
+}
+
 class Form1_Screens : public Entry_Test, public ::testing::WithParamInterface<Screen_Case> {};
 
 TEST_P(Form1_Screens, ShowCaptionLabelValueAndButtons) {
@@ -91,6 +95,10 @@ struct Ending_Case {
     uint8_t Result;
     bool Written;
 };
+
+void PrintTo(const Ending_Case& c, std::ostream* os) {
+    *os << "Sel " << c.Sel << " " << c.Ending;
+}
 
 class Form1_Endings : public Entry_Test, public ::testing::WithParamInterface<Ending_Case> {};
 
@@ -289,6 +297,10 @@ struct Error_Case {
     std::vector<float> Sizes;
     int Sel;  // 1: access code
 };
+
+void PrintTo(const Error_Case& c, std::ostream* os) {
+    *os << "Sel " << c.Sel << ", " << c.Sizes.size() << " sizes";
+}
 
 class Entry_Errors : public Entry_Test, public ::testing::WithParamInterface<Error_Case> {};
 
