@@ -4,6 +4,7 @@
 #include <fcntl.h>
 #include <unistd.h>
 
+#include <algorithm>
 #include <cerrno>
 #include <cstdio>
 #include <cstdlib>
@@ -153,6 +154,9 @@ Ftp_Client::Handle Curl_Ftp_Client::Internet_Connect(Handle session, const std::
     curl_easy_setopt(curl, CURLOPT_NOSIGNAL, 1L);
     curl_easy_setopt(curl, CURLOPT_CONNECTTIMEOUT_MS, Timeouts.Connect_Ms);
     curl_easy_setopt(curl, CURLOPT_TIMEOUT_MS, Timeouts.Total_Ms);
+    // Also bounds the QUIT that closing a connection sends.
+    curl_easy_setopt(curl, CURLOPT_SERVER_RESPONSE_TIMEOUT,
+                     std::max(1L, (Timeouts.Total_Ms + 999) / 1000));
     // Active mode: the server connects back for the data, as it expects.
     curl_easy_setopt(curl, CURLOPT_FTPPORT, "-");
     curl_easy_setopt(curl, CURLOPT_FTP_USE_EPRT, 0L);
