@@ -180,7 +180,9 @@ uint8_t FrmInputBox::User_Input_Form1(uint8_t Sel) {
         Item_Start_Value[1] = field.Text();
 
         Show_And_Wait_Start();
-        while (Input_Result == 0) Bring_Form_To_Front(misc_, form());
+        do {
+            Bring_Form_To_Front(misc_, form());
+        } while (Input_Result == 0);
 
         // Any ending but Accept leaves the variable as it was.
         const std::string result =
