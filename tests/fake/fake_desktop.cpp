@@ -403,22 +403,31 @@ void Fake_Forms::Set_Dots_Per_Inch(int dpi) {
 // ---- operator ----
 
 Operator& Operator::On(std::function<bool()> condition, const std::string& what) {
+    // A general condition keeps the form found last, so that actions after it
+    // go on acting there (every use checks it is still loaded).
     steps_.push_back({true, std::move(condition), nullptr, what});
     return *this;
 }
 
+bool Operator::Current_Is_Live() const {
+    return current_ && std::find(d_.forms.live.begin(), d_.forms.live.end(), current_) !=
+                           d_.forms.live.end();
+}
+
 Operator& Operator::On_Message(int number) {
-    return On([this, number] { return (current_ = d_.Message_Form(number)) != nullptr; },
-              "message " + std::to_string(number));
+    steps_.push_back({true, [this, number] { return (current_ = d_.Message_Form(number)) != nullptr; },
+                      nullptr, "message " + std::to_string(number)});
+    return *this;
 }
 
 Operator& Operator::On_Screen(const std::string& caption_start) {
-    return On([this, caption_start] {
+    steps_.push_back({true, [this, caption_start] {
         Fake_Form* f = d_.Form_With_Caption(caption_start);
         if (!f || !f->Enabled() || f->Focused_Id() < 0) return false;
         current_ = f;
         return true;
-    }, "screen " + caption_start);
+    }, nullptr, "screen " + caption_start});
+    return *this;
 }
 
 Operator& Operator::On_Message_Box() {
@@ -436,7 +445,7 @@ Operator& Operator::Add_Action(std::function<void()> action) {
 
 Operator& Operator::Press(int control_id) {
     return Add_Action([this, control_id] {
-        if (current_) current_->Deliver_Click(control_id);
+        if (Current_Is_Live()) current_->Deliver_Click(control_id);
     });
 }
 
@@ -464,7 +473,7 @@ std::pair<int, int> Key_Of(char c) {
 Operator& Operator::Type(const std::string& text) {
     return Add_Action([this, text] {
         for (char c : text) {
-            if (!current_) return;
+            if (!Current_Is_Live()) return;
             auto [key, character] = Key_Of(c);
             current_->Deliver_Key(key, 0, character);
         }
@@ -473,7 +482,7 @@ Operator& Operator::Type(const std::string& text) {
 
 Operator& Operator::Key(int key_code, int character, int shift) {
     return Add_Action([this, key_code, character, shift] {
-        if (current_) current_->Deliver_Key(key_code, shift, character);
+        if (Current_Is_Live()) current_->Deliver_Key(key_code, shift, character);
     });
 }
 
@@ -483,7 +492,7 @@ Operator& Operator::Alt(char letter) {
 
 Operator& Operator::Clear_Field() {
     return Add_Action([this] {
-        if (!current_) return;
+        if (!Current_Is_Live()) return;
         current_->Deliver_Key(Key::End, 0, 0);
         for (int i = 0; i < 200; ++i) current_->Deliver_Key(Key::Back, 0, Key::Back);
     });
@@ -498,7 +507,7 @@ void Operator::Act() {
         Step& s = steps_[next_];
         if (s.Is_Condition) {
             if (!s.Condition()) break;
-            if (current_) d_.seen.push_back(d_.Snapshot(*current_));
+            if (Current_Is_Live()) d_.seen.push_back(d_.Snapshot(*current_));
             ++next_;
         } else {
             ++next_;

@@ -309,7 +309,8 @@ public:
     bool Done() const { return steps_.empty(); }
     std::size_t Pending() const { return steps_.size(); }
     void Act();  // called inside Do_Events
-    Fake_Form* Current() const { return current_; }
+    Fake_Form* Current() const { return Current_Is_Live() ? current_ : nullptr; }
+    bool Current_Is_Live() const;
 
 private:
     struct Step {
