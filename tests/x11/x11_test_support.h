@@ -44,6 +44,7 @@ class Xvfb {
                                          std::to_string(p[1]),
                                          "-nolisten",
                                          "tcp",
+                                         "-noreset",
                                          "-screen",
                                          "0",
                                          size,
