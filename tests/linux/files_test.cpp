@@ -9,7 +9,7 @@
 #include <optional>
 #include <vector>
 
-#include "linux_test_support.h"
+#include "tests/support/real_peers.h"
 #include "platform/error.h"
 
 namespace nrvnc {

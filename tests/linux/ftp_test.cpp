@@ -1,17 +1,11 @@
 #include "platform/x11/ftp.h"
 
 #include <gtest/gtest.h>
-#include <signal.h>
-#include <spawn.h>
-#include <sys/wait.h>
-#include <unistd.h>
 
 #include <chrono>
 #include <filesystem>
 
-#include "linux_test_support.h"
-
-extern char** environ;
+#include "tests/support/real_peers.h"
 
 namespace nrvnc {
 namespace {
@@ -25,56 +19,18 @@ const char* const Password = "Rk7wTQmb";
 // As a Unix FTP server stores it; text mode turns the line ends into CR LF.
 const char* const Repeater_Dat = "repeater.example.net\n5999\n";
 
-// A real FTP server on loopback (pyftpdlib), shared by the tests of this file.
-class Loopback_Ftp_Server {
-  public:
-    Loopback_Ftp_Server() {
-        std::filesystem::create_directory(Root / "VNCRepeater");
-        Write_Text(Root / "VNCRepeater/Repeater.Dat", Repeater_Dat);
+// A real FTP server on loopback, shared by the tests of this file.
+struct Repeater_Ftp_Server : test::Loopback_Ftp_Server {
+    Repeater_Ftp_Server() {
+        Publish(Repeater_Dat);
         std::filesystem::create_directory(Root / "Other Folder");
         Write_Text(Root / "Other Folder/Other File.txt", "other\n");
-
-        int to_server[2], from_server[2];
-        if (pipe2(to_server, O_CLOEXEC) != 0 || pipe2(from_server, O_CLOEXEC) != 0) return;
-        posix_spawn_file_actions_t actions;
-        posix_spawn_file_actions_init(&actions);
-        posix_spawn_file_actions_adddup2(&actions, to_server[0], 0);
-        posix_spawn_file_actions_adddup2(&actions, from_server[1], 1);
-        std::string script = std::string(NRVNC_LINUX_TEST_DIR) + "/ftp_server.py";
-        std::vector<char*> arguments = {const_cast<char*>("/usr/bin/python3"), script.data(),
-                                        Root.Path.data(), nullptr};
-        if (posix_spawn(&Server, "/usr/bin/python3", &actions, nullptr, arguments.data(),
-                        environ) != 0) {
-            Server = -1;
-        }
-        posix_spawn_file_actions_destroy(&actions);
-        close(to_server[0]);
-        close(from_server[1]);
-        Stdin = to_server[1];
-
-        std::string line;
-        char c;
-        while (read(from_server[0], &c, 1) == 1 && c != '\n') line += c;
-        close(from_server[0]);
-        Port = static_cast<uint16_t>(atoi(line.c_str()));
     }
-    ~Loopback_Ftp_Server() {
-        if (Stdin >= 0) close(Stdin);
-        if (Server > 0) {
-            kill(Server, SIGTERM);
-            waitpid(Server, nullptr, 0);
-        }
-    }
-
-    Temp_Folder Root;
-    pid_t Server = -1;
-    int Stdin = -1;
-    uint16_t Port = 0;
 };
 
 class Curl_Ftp_Client_Test : public ::testing::Test {
   protected:
-    static void SetUpTestSuite() { Server = new Loopback_Ftp_Server; }
+    static void SetUpTestSuite() { Server = new Repeater_Ftp_Server; }
     static void TearDownTestSuite() {
         delete Server;
         Server = nullptr;
@@ -84,10 +40,10 @@ class Curl_Ftp_Client_Test : public ::testing::Test {
     // Port 0 as the program passes it, sent to the loopback server.
     Curl_Ftp_Client Client{Server->Port};
     Temp_Folder Local;
-    static Loopback_Ftp_Server* Server;
+    static Repeater_Ftp_Server* Server;
 };
 
-Loopback_Ftp_Server* Curl_Ftp_Client_Test::Server = nullptr;
+Repeater_Ftp_Server* Curl_Ftp_Client_Test::Server = nullptr;
 
 TEST_F(Curl_Ftp_Client_Test, Downloads_The_Repeater_File_In_Text_Mode) {
     Ftp_Client::Handle session = Client.Internet_Open("NR Repeater IP File Download");
@@ -135,7 +91,7 @@ TEST_F(Curl_Ftp_Client_Test, Port_For_0_Comes_From_The_Environment_When_Not_Give
     EXPECT_NE(client.Internet_Connect(session, "127.0.0.1", 0, User, Password), 0u)
         << client.Last_Error();
     // An explicit port wins.
-    test::Loopback_Socket nobody;
+    test::Loopback_Listener nobody;
     EXPECT_EQ(client.Internet_Connect(session, "127.0.0.1", nobody.Port, User, Password), 0u);
 }
 
@@ -199,8 +155,8 @@ TEST_F(Curl_Ftp_Client_Test, Closed_Handles_Fail_Every_Step) {
 }
 
 TEST(Curl_Ftp_Client, Unreachable_Or_Silent_Server_Fails_Within_The_Limits) {
-    test::Loopback_Socket not_listening;
-    test::Loopback_Socket silent;  // accepts TCP, never greets
+    test::Loopback_Listener not_listening;
+    test::Loopback_Listener silent;  // accepts TCP, never greets
     silent.Listen();
     Curl_Ftp_Client client(0, Ftp_Timeouts{300, 800});
     Ftp_Client::Handle session = client.Internet_Open("agent");

@@ -7,14 +7,14 @@
 #include <chrono>
 #include <thread>
 
-#include "linux_test_support.h"
+#include "tests/support/real_peers.h"
 #include "platform/error.h"
 #include "platform/x11/event_wait.h"
 
 namespace nrvnc {
 namespace {
 
-using test::Loopback_Socket;
+using test::Loopback_Listener;
 
 // Polls the way the probe does: let events run (here: the wait the forms
 // runtime makes in Do_Events), read the state, until it is one of the
@@ -39,7 +39,7 @@ void Aim(Tcp_Socket& socket, const std::string& host, int port) {
 
 TEST(Linux_Tcp_Socket, Connects_To_A_Listener_And_Closes_Again) {
     for (const char* host : {"127.0.0.1", "localhost"}) {
-        Loopback_Socket listener;
+        Loopback_Listener listener;
         listener.Listen();
         Linux_Tcp_Socket socket;
         Aim(socket, host, listener.Port);
@@ -59,7 +59,7 @@ TEST(Linux_Tcp_Socket, Connects_To_A_Listener_And_Closes_Again) {
 TEST(Linux_Tcp_Socket, Connection_Made_Later_Wakes_The_Event_Wait) {
     // The listener's queue is full, so the connection is made only when the
     // kernel retries the SYN after the queue was drained.
-    Loopback_Socket slow;
+    Loopback_Listener slow;
     slow.Listen_Without_Answering();
     Linux_Tcp_Socket socket;
     Aim(socket, "127.0.0.1", slow.Port);
@@ -83,7 +83,7 @@ TEST(Linux_Tcp_Socket, Connection_Made_Later_Wakes_The_Event_Wait) {
 }
 
 TEST(Linux_Tcp_Socket, Name_Lookup_Wakes_The_Event_Wait_When_Done) {
-    Loopback_Socket listener;
+    Loopback_Listener listener;
     listener.Listen();
     Linux_Tcp_Socket socket;
     Aim(socket, "localhost", listener.Port);
@@ -100,7 +100,7 @@ TEST(Linux_Tcp_Socket, Name_Lookup_Wakes_The_Event_Wait_When_Done) {
 }
 
 TEST(Linux_Tcp_Socket, Refused_Connection_Stays_In_Error) {
-    Loopback_Socket not_listening;  // bound, so nobody else takes the port
+    Loopback_Listener not_listening;  // bound, so nobody else takes the port
     Linux_Tcp_Socket socket;
     Aim(socket, "127.0.0.1", not_listening.Port);
     socket.Connect();
@@ -121,9 +121,9 @@ TEST(Linux_Tcp_Socket, Unresolvable_Name_Ends_In_Error) {
 }
 
 TEST(Linux_Tcp_Socket, Server_That_Never_Answers_Keeps_It_Connecting_Until_Closed) {
-    Loopback_Socket silent;
+    Loopback_Listener silent;
     silent.Listen_Without_Answering();
-    Loopback_Socket listener;
+    Loopback_Listener listener;
     listener.Listen();
 
     Linux_Tcp_Socket socket;
@@ -142,8 +142,8 @@ TEST(Linux_Tcp_Socket, Server_That_Never_Answers_Keeps_It_Connecting_Until_Close
 }
 
 TEST(Linux_Tcp_Socket, Late_Name_Lookup_Of_A_Closed_Attempt_Is_Dropped) {
-    Loopback_Socket refusing;
-    Loopback_Socket listener;
+    Loopback_Listener refusing;
+    Loopback_Listener listener;
     listener.Listen();
     Linux_Tcp_Socket socket;
     // A lookup that would lead to a refusal, abandoned at once...
@@ -180,7 +180,7 @@ TEST(Linux_Tcp_Socket, Misuse_Raises) {
     EXPECT_THROW(socket.Connect(), Runtime_Error);
     EXPECT_EQ(socket.State(), Socket_State::Closed);
 
-    Loopback_Socket listener;
+    Loopback_Listener listener;
     listener.Listen();
     Aim(socket, "127.0.0.1", listener.Port);
     socket.Connect();
@@ -193,9 +193,9 @@ TEST(Linux_Tcp_Socket, Misuse_Raises) {
 }
 
 TEST(Linux_Network, Internet_Check_Says_Whether_A_Connection_Can_Be_Made) {
-    Loopback_Socket listener;
+    Loopback_Listener listener;
     listener.Listen();
-    Loopback_Socket not_listening;
+    Loopback_Listener not_listening;
     Linux_Network network;
     EXPECT_TRUE(network.Check_Internet_Connection(
         "http://127.0.0.1:" + std::to_string(listener.Port) + "/"));
@@ -205,7 +205,7 @@ TEST(Linux_Network, Internet_Check_Says_Whether_A_Connection_Can_Be_Made) {
 }
 
 TEST(Linux_Network, Internet_Check_Gives_Up_On_A_Silent_Address) {
-    Loopback_Socket silent;
+    Loopback_Listener silent;
     silent.Listen_Without_Answering();
     Linux_Network_Options options;
     options.Check_Connect_Ms = 300;

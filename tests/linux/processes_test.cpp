@@ -9,7 +9,7 @@
 #include <filesystem>
 #include <sstream>
 
-#include "linux_test_support.h"
+#include "tests/support/real_peers.h"
 #include "platform/error.h"
 
 namespace nrvnc {

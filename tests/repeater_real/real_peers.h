@@ -1,23 +1,9 @@
-// Real peers for the repeater tests: the Linux clock, files, sockets and FTP
-// client under the program, loopback listeners and a loopback FTP server
-// as the other side. Forms, desktop and processes come from the fake
-// desktop, so the operator can still answer a notice.
+// The machine for the repeater tests: the Linux clock, files, sockets and FTP
+// client under the program, with the loopback peers of tests/support as the
+// other side. Forms, desktop and processes come from the fake desktop, so the
+// operator can still answer a notice.
 #pragma once
 
-#include <arpa/inet.h>
-#include <fcntl.h>
-#include <netinet/in.h>
-#include <poll.h>
-#include <signal.h>
-#include <spawn.h>
-#include <sys/socket.h>
-#include <sys/wait.h>
-#include <unistd.h>
-
-#include <cstdlib>
-#include <filesystem>
-#include <fstream>
-#include <map>
 #include <memory>
 #include <set>
 #include <string>
@@ -28,157 +14,9 @@
 #include "platform/x11/linux_services.h"
 #include "session/misc.h"
 #include "tests/fake/fake_desktop.h"
-
-extern char** environ;
+#include "tests/support/real_peers.h"
 
 namespace nrvnc::real {
-
-// A fresh folder, removed with everything in it.
-class Temp_Folder {
-  public:
-    Temp_Folder() {
-        std::string pattern =
-            (std::filesystem::temp_directory_path() / "nrvnc_repeater_XXXXXX").string();
-        Path = mkdtemp(pattern.data());
-    }
-    ~Temp_Folder() {
-        std::error_code ignored;
-        std::filesystem::remove_all(Path, ignored);
-    }
-    Temp_Folder(const Temp_Folder&) = delete;
-    Temp_Folder& operator=(const Temp_Folder&) = delete;
-
-    std::string operator/(const std::string& name) const { return Path + "/" + name; }
-    std::string Path;
-};
-
-inline void Write_Text(const std::string& path, const std::string& text) {
-    std::ofstream file(path, std::ios::binary | std::ios::trunc);
-    file << text;
-}
-
-// Changes the working directory for one test and changes it back.
-class Working_Directory_Guard {
-  public:
-    explicit Working_Directory_Guard(const std::string& path)
-        : Saved(std::filesystem::current_path()) {
-        std::filesystem::current_path(path);
-    }
-    ~Working_Directory_Guard() { std::filesystem::current_path(Saved); }
-
-  private:
-    std::filesystem::path Saved;
-};
-
-// A TCP socket bound to 127.0.0.1 on a free port: listening, not listening
-// (a closed port), or listening with a full queue (never answers).
-class Loopback_Listener {
-  public:
-    Loopback_Listener() {
-        Fd = socket(AF_INET, SOCK_STREAM | SOCK_CLOEXEC, 0);
-        sockaddr_in address = Loopback(0);
-        bind(Fd, reinterpret_cast<sockaddr*>(&address), sizeof address);
-        socklen_t length = sizeof address;
-        getsockname(Fd, reinterpret_cast<sockaddr*>(&address), &length);
-        Port = ntohs(address.sin_port);
-    }
-    ~Loopback_Listener() {
-        for (int fd : Others) close(fd);
-        close(Fd);
-    }
-    Loopback_Listener(const Loopback_Listener&) = delete;
-    Loopback_Listener& operator=(const Loopback_Listener&) = delete;
-
-    void Listen() { listen(Fd, 16); }
-
-    // Fills the accept queue; the kernel then drops further SYNs, so a new
-    // attempt neither succeeds nor fails. True when that state was reached.
-    bool Listen_Without_Answering() {
-        listen(Fd, 0);
-        for (int i = 0; i < 16; ++i) {
-            int client = socket(AF_INET, SOCK_STREAM | SOCK_NONBLOCK | SOCK_CLOEXEC, 0);
-            Others.push_back(client);
-            sockaddr_in address = Loopback(Port);
-            connect(client, reinterpret_cast<sockaddr*>(&address), sizeof address);
-            pollfd entry{client, POLLOUT, 0};
-            if (poll(&entry, 1, 300) == 0) return true;  // this one hangs
-        }
-        return false;
-    }
-
-    // The next accepted connection, or -1 when none came within the time.
-    int Accept(int timeout_ms) {
-        pollfd entry{Fd, POLLIN, 0};
-        if (poll(&entry, 1, timeout_ms) <= 0) return -1;
-        int accepted = accept4(Fd, nullptr, nullptr, SOCK_CLOEXEC);
-        if (accepted >= 0) Others.push_back(accepted);
-        return accepted;
-    }
-
-    int Fd;
-    uint16_t Port;
-
-  private:
-    static sockaddr_in Loopback(uint16_t port) {
-        sockaddr_in address{};
-        address.sin_family = AF_INET;
-        address.sin_addr.s_addr = htonl(INADDR_LOOPBACK);
-        address.sin_port = htons(port);
-        return address;
-    }
-    std::vector<int> Others;
-};
-
-// A real FTP server (pyftpdlib) on loopback serving a folder of its own.
-class Loopback_Ftp_Server {
-  public:
-    explicit Loopback_Ftp_Server(const std::string& password = Builtin::FTP_Password) {
-        int to_server[2], from_server[2];
-        if (pipe2(to_server, O_CLOEXEC) != 0 || pipe2(from_server, O_CLOEXEC) != 0) return;
-        posix_spawn_file_actions_t actions;
-        posix_spawn_file_actions_init(&actions);
-        posix_spawn_file_actions_adddup2(&actions, to_server[0], 0);
-        posix_spawn_file_actions_adddup2(&actions, from_server[1], 1);
-        std::string script = std::string(NRVNC_REPEATER_REAL_DIR) + "/ftp_server.py";
-        std::string pass = password;
-        std::vector<char*> arguments = {const_cast<char*>("/usr/bin/python3"), script.data(),
-                                        Root.Path.data(), pass.data(), nullptr};
-        if (posix_spawn(&Server, "/usr/bin/python3", &actions, nullptr, arguments.data(),
-                        environ) != 0)
-            Server = -1;
-        posix_spawn_file_actions_destroy(&actions);
-        close(to_server[0]);
-        close(from_server[1]);
-        Stdin = to_server[1];
-
-        std::string line;
-        char c;
-        while (read(from_server[0], &c, 1) == 1 && c != '\n') line += c;
-        close(from_server[0]);
-        Port = static_cast<uint16_t>(std::atoi(line.c_str()));
-    }
-    ~Loopback_Ftp_Server() {
-        if (Stdin >= 0) close(Stdin);
-        if (Server > 0) {
-            kill(Server, SIGTERM);
-            waitpid(Server, nullptr, 0);
-        }
-    }
-    Loopback_Ftp_Server(const Loopback_Ftp_Server&) = delete;
-    Loopback_Ftp_Server& operator=(const Loopback_Ftp_Server&) = delete;
-
-    // Puts VNCRepeater/Repeater.Dat (or only the folder) on the server.
-    void Publish(const std::string& content) {
-        std::filesystem::create_directories(Root / "VNCRepeater");
-        Write_Text(Root / "VNCRepeater/Repeater.Dat", content);
-    }
-    void Publish_Folder_Only() { std::filesystem::create_directories(Root / "VNCRepeater"); }
-
-    Temp_Folder Root;
-    pid_t Server = -1;
-    int Stdin = -1;
-    uint16_t Port = 0;
-};
 
 // The real FTP client, with the built-in server name pointed at loopback.
 // The plain name goes to `plain_host`, the "ftp://" form to `url_host`, so a

@@ -13,12 +13,12 @@
 namespace nrvnc {
 namespace {
 
-using real::Loopback_Ftp_Server;
-using real::Loopback_Listener;
 using real::Real_Machine;
-using real::Temp_Folder;
-using real::Working_Directory_Guard;
-using real::Write_Text;
+using test::Loopback_Ftp_Server;
+using test::Loopback_Listener;
+using test::Temp_Folder;
+using test::Working_Directory_Guard;
+using test::Write_Text;
 
 using Steady = std::chrono::steady_clock;
 

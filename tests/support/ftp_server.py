@@ -1,9 +1,11 @@
-"""Loopback FTP server for the repeater download tests.
+"""Loopback FTP server for the tests on real parts.
 
 Usage: ftp_server.py ROOT PASSWORD
 Serves ROOT read-only on 127.0.0.1 at a free port to the user norvaneadmin
 with the given password, writes the port as one line on standard output,
-and runs until standard input is closed.
+and runs until standard input is closed or the process is ended. Passive
+mode is refused, as the program's server does not need it: transfers work
+in active mode only. A refused login answers at once.
 """
 import logging
 import sys
@@ -14,13 +16,21 @@ from pyftpdlib.handlers import FTPHandler
 from pyftpdlib.servers import FTPServer
 
 
+class Active_Only_Handler(FTPHandler):
+    def ftp_PASV(self, line):
+        self.respond("502 Passive mode not offered.")
+
+    def ftp_EPSV(self, line):
+        self.respond("502 Passive mode not offered.")
+
+
 def main():
     root, password = sys.argv[1], sys.argv[2]
     authorizer = DummyAuthorizer()
     authorizer.add_user("norvaneadmin", password, root, perm="elr")
-    handler = FTPHandler
+    handler = Active_Only_Handler
     handler.authorizer = authorizer
-    handler.auth_failed_timeout = 0  # a refused login answers at once
+    handler.auth_failed_timeout = 0
     logging.basicConfig(level=logging.ERROR)
     server = FTPServer(("127.0.0.1", 0), handler)
     print(server.address[1], flush=True)
