@@ -34,7 +34,7 @@ XftFont* X11_Fonts::Open(const Font_Spec& font) const {
     XftFont* f =
         XftFontOpen(x_.Dpy(), x_.Screen(), XFT_FAMILY, XftTypeString, family.c_str(),
                     XFT_PIXEL_SIZE, XftTypeDouble, static_cast<double>(px), XFT_WEIGHT,
-                    XftTypeInteger, font.Bold ? XFT_WEIGHT_BOLD : XFT_WEIGHT_MEDIUM, nullptr);
+                    XftTypeInteger, font.Bold ? FC_WEIGHT_BOLD : FC_WEIGHT_REGULAR, nullptr);
     if (!f) f = XftFontOpenName(x_.Dpy(), x_.Screen(), "monospace");
     open_[key] = f;
     return f;

@@ -48,8 +48,7 @@ X11_Form::X11_Form(X11_Forms_Runtime& runtime, const Form_Design& design, Form_E
     Display* dpy = x_.Dpy();
     Geometry g = Client_Geometry();
     XSetWindowAttributes attributes{};
-    attributes.event_mask =
-        KeyPressMask | FocusChangeMask | StructureNotifyMask | PropertyChangeMask;
+    attributes.event_mask = KeyPressMask | StructureNotifyMask | PropertyChangeMask;
     attributes.background_pixel = x_.Pixel(Back_Color());
     window_ = XCreateWindow(dpy, x_.Root(), g.X, g.Y, static_cast<unsigned>(g.W),
                             static_cast<unsigned>(g.H), 0, CopyFromParent, InputOutput,
@@ -202,7 +201,6 @@ void X11_Form::Apply_Window() {
     if (!Visible()) {
         if (mapped_) XWithdrawWindow(dpy, window_, x_.Screen());
         mapped_ = iconified_ = false;
-        has_focus_ = false;
     } else if (!mapped_) {
         Set_Initial_State(want_iconic);
         // Without a window manager nobody keeps an icon: minimised means
@@ -216,7 +214,6 @@ void X11_Form::Apply_Window() {
                 XIconifyWindow(dpy, window_, x_.Screen());
             else
                 XUnmapWindow(dpy, window_);
-            has_focus_ = false;
         } else {
             // Mapping an iconic window is how a client restores it.
             Set_Initial_State(false);
@@ -285,7 +282,11 @@ void X11_Form::Raised() {
     // Minimised by the operator through the window manager: bring it back.
     if (server_iconic_) XMapRaised(x_.Dpy(), window_);
     XRaiseWindow(x_.Dpy(), window_);
-    if (!has_focus_) Take_Focus();
+    // Asked of the server, not taken from focus events not yet handled.
+    Window focus = 0;
+    int revert = 0;
+    XGetInputFocus(x_.Dpy(), &focus, &revert);
+    if (focus != window_) Take_Focus();
     XFlush(x_.Dpy());
 }
 
@@ -295,7 +296,7 @@ void X11_Form::Handle_Key(XKeyEvent& event) {
     Deliver_Key(press.Key_Code, press.Shift, press.Character);
 }
 
-void X11_Form::Handle_Button(XButtonEvent& event, bool press) {
+void X11_Form::Handle_Button(XButtonEvent& event, bool press, bool accept_input) {
     if (event.button != Button1) return;
     int id = -1;
     for (const auto& [cid, c] : controls_)
@@ -321,7 +322,7 @@ void X11_Form::Handle_Button(XButtonEvent& event, bool press) {
     bool inside = XGetWindowAttributes(x_.Dpy(), event.window, &wa) && event.x >= 0 &&
                   event.y >= 0 && event.x < wa.width && event.y < wa.height;
     // A release outside the control is the operator changing their mind.
-    if (inside && usable) Deliver_Click(id);
+    if (inside && usable && accept_input) Deliver_Click(id);
 }
 
 void X11_Form::Handle_Event(XEvent& event, bool accept_input) {
@@ -331,15 +332,10 @@ void X11_Form::Handle_Event(XEvent& event, bool accept_input) {
             break;
         case ButtonPress:
         case ButtonRelease:
+            // A release always ends the pressed look; it clicks only when
+            // the form takes input.
             if (accept_input || event.type == ButtonRelease)
-                Handle_Button(event.xbutton, event.type == ButtonPress);
-            break;
-        case FocusIn:
-            if (event.xfocus.detail != NotifyPointer) has_focus_ = true;
-            break;
-        case FocusOut:
-            if (event.xfocus.detail != NotifyInferior && event.xfocus.detail != NotifyPointer)
-                has_focus_ = false;
+                Handle_Button(event.xbutton, event.type == ButtonPress, accept_input);
             break;
         case MapNotify:
             if (event.xmap.window == window_) {

@@ -66,7 +66,7 @@ class X11_Form : public Form_Model {
     void Update_Control(int id);
     void Take_Focus();
     void Handle_Key(XKeyEvent& event);
-    void Handle_Button(XButtonEvent& event, bool press);
+    void Handle_Button(XButtonEvent& event, bool press, bool accept_input);
 
     X11_Forms_Runtime& runtime_;
     X11_Display& x_;
@@ -87,7 +87,6 @@ class X11_Form : public Form_Model {
     bool mapped_ = false;         // we asked for the window to be on screen
     bool iconified_ = false;      // we asked for it to be minimised
     bool server_iconic_ = false;  // the window manager reports it minimised
-    bool has_focus_ = false;
     int pressed_control_ = -1;
     Cursor busy_cursor_ = 0;
 };
