@@ -1,9 +1,7 @@
 #include "repeater/download.h"
 
 #include <cstddef>
-#include <optional>
 #include <string>
-#include <vector>
 
 #include "builtin_values.h"
 #include "dialogs/message/frm_msg_box.h"
@@ -11,6 +9,7 @@
 #include "platform/network.h"
 #include "repeater/frm_communications.h"
 #include "session/misc.h"
+#include "settings/text_lines.h"
 
 namespace nrvnc {
 
@@ -35,35 +34,6 @@ const char* Step_Text(int step) {
         default:
             return "transferring the repeater IP file from";
     }
-}
-
-// The first `count` lines of the head of a file. A line ends at CR (which
-// takes a following LF with it) or at a bare LF; the last line may lack its
-// end when the file ends there. A line that cannot be read whole (it runs
-// past what was read, or the file has no such line) is nullopt.
-std::vector<std::optional<std::string>> Head_Lines(const std::string& head, bool head_is_whole_file,
-                                                   std::size_t count) {
-    std::vector<std::optional<std::string>> lines;
-    std::size_t pos = 0;
-    while (lines.size() < count) {
-        if (pos >= head.size()) {
-            lines.push_back(std::nullopt);  // past the end of the file or of the head
-            continue;
-        }
-        std::size_t end = head.find_first_of("\r\n", pos);
-        if (end == std::string::npos) {
-            if (head_is_whole_file)
-                lines.push_back(head.substr(pos));
-            else
-                lines.push_back(std::nullopt);  // cut off by the read limit
-            pos = head.size();
-            continue;
-        }
-        lines.push_back(head.substr(pos, end - pos));
-        pos = end + 1;
-        if (head[end] == '\r' && pos < head.size() && head[pos] == '\n') ++pos;
-    }
-    return lines;
 }
 
 // A value taken from the file: short, and without control characters that

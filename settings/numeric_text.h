@@ -1,6 +1,7 @@
 // Numbers written as text, judged the way the dotted-address test needs.
 #pragma once
 
+#include <cstdint>
 #include <optional>
 #include <string>
 
@@ -16,5 +17,12 @@ namespace nrvnc {
 // Empty text, text that is no number, and numbers beyond the range of a
 // double (too large, or too close to 0) give nullopt.
 std::optional<double> Numeric_Value(const std::string& text);
+
+// A text as a 32-bit integer, converted the way the program converts any
+// text to a Long (the port for the socket): blanks around it are allowed, a
+// sign and a decimal fraction too (rounded half to even). Anything else
+// raises a Runtime_Error, Type_Mismatch, and a value outside the 32-bit
+// range Overflow.
+int32_t Long_Value(const std::string& text);
 
 }  // namespace nrvnc

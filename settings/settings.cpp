@@ -1,7 +1,6 @@
 #include "settings/settings.h"
 
 #include <array>
-#include <charconv>
 #include <optional>
 #include <string>
 
@@ -9,6 +8,8 @@
 #include "dialogs/message/frm_msg_box.h"
 #include "repeater/frm_communications.h"
 #include "session/misc.h"
+#include "settings/numeric_text.h"
+#include "settings/text_lines.h"
 #include "settings/validation.h"
 
 namespace nrvnc {
@@ -40,48 +41,27 @@ bool Settings_File_Exists(Misc& misc, const std::optional<std::string>& path) {
     return path && misc.Sys.files.Ordinary_File_Exists(misc.Sys.files.Native_Path(*path));
 }
 
-// The first three lines of the file. A line ends at CR (taking a following
-// LF with it) or at a bare LF. A last line that the file ends without any
-// line ending still counts, as long as it holds at least one character;
-// nothing after the last line ending means the line is missing.
-// Fewer than three lines, a line that does not end within the read limit,
-// or a control character (other than TAB) inside the lines is an error:
-// such a file was not written by this program.
+// The first three lines of the file (lines end as Head_Lines says). Fewer
+// than three lines, a line that does not end within the read limit, or a
+// control character (other than TAB) inside the lines is an error: such a
+// file was not written by this program.
 std::array<std::string, 3> Read_Three_Lines(Misc& misc, const std::string& path) {
     // One byte more than the limit tells a file that ends at the limit from
     // a longer one.
-    const std::string head = misc.Sys.files.Read_Head(path, Read_Limit + 1);
+    std::string head = misc.Sys.files.Read_Head(path, Read_Limit + 1);
     const bool whole_file = head.size() <= Read_Limit;
-    const std::size_t size = whole_file ? head.size() : Read_Limit;
+    if (!whole_file) head.resize(Read_Limit);
 
     std::array<std::string, 3> lines;
-    std::size_t pos = 0;
-    for (std::string& line : lines) {
-        if (pos >= size) throw Runtime_Error(Input_Past_End_Of_File, "Input past end of file");
-        std::size_t end = pos;
-        while (end < size && head[end] != '\r' && head[end] != '\n') {
-            const unsigned char c = static_cast<unsigned char>(head[end]);
+    std::size_t i = 0;
+    for (std::optional<std::string>& line : Head_Lines(head, whole_file, lines.size())) {
+        if (!line) throw Runtime_Error(Input_Past_End_Of_File, "Input past end of file");
+        for (unsigned char c : *line)
             if ((c < 0x20 && c != '\t') || c == 0x7F)
                 throw Runtime_Error(Bad_File_Format, "Invalid file format");
-            ++end;
-        }
-        if (end == size && !whole_file) throw Runtime_Error(Bad_File_Format, "Invalid file format");
-        line = head.substr(pos, end - pos);
-        pos = end;
-        if (pos < size && head[pos] == '\r') ++pos;
-        // A CR whose LF lies beyond the limit does not matter: nothing after
-        // the third line is read.
-        if (pos < size && head[pos] == '\n') ++pos;
+        lines[i++] = std::move(*line);
     }
     return lines;
-}
-
-int32_t Port_As_Long(const std::string& port) {
-    int32_t value = 0;
-    auto [end, error] = std::from_chars(port.data(), port.data() + port.size(), value);
-    if (error != std::errc() || end != port.data() + port.size() || port.empty())
-        throw Runtime_Error(Error_Number::Type_Mismatch, "Type mismatch");
-    return value;
 }
 
 // One attempt of the folder choice: the NRVNC folder under the folder named
@@ -110,7 +90,7 @@ void Set_Default_Settings(Misc& misc) {
     misc.Port_Num = Default_Port_Num;
     Tcp_Socket& Winsock1 = misc.frmCommunications().Winsock1();
     Winsock1.Close();
-    Winsock1.Set_Remote_Port(Port_As_Long(misc.Port_Num));
+    Winsock1.Set_Remote_Port(Long_Value(misc.Port_Num));
     Winsock1.Set_Remote_Host(misc.Repeater_IP);
 }
 
