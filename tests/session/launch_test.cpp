@@ -4,6 +4,7 @@
 
 #include <gtest/gtest.h>
 
+#include <functional>
 #include <string>
 #include <vector>
 
@@ -23,6 +24,23 @@ const Strings Not_Started{"There is a problem connecting with the host computer.
                           "Would you like to try and connect again?"};
 const Strings Start_Failed{"There was an error running the remote viewer application.",
                            "Do you want to try again?"};
+
+// Message 0: Local; the host screen: pc-17, then Accept (after `before_accept`
+// when given).
+fake::Operator& Accept_Host(fake::Operator& op, std::function<void()> before_accept = nullptr) {
+    op.On_Message(0).Press(Local).On_Screen(Host_Screen).Clear_Field().Type("pc-17");
+    if (before_accept) op.Run(std::move(before_accept));
+    return op.Press(Accept);
+}
+
+// A run of its own, for tests that loop over cases.
+struct Fresh_Run {
+    Fresh_Run() { d.files.files[Builtin::Viewer_File_Name] = ""; }
+    fake::Fake_Desktop d;
+    Timed_Processes processes{d};
+    Platform platform{d.clock, d.files, processes, d.windows, d.network, d.forms};
+    Misc m{platform};
+};
 
 // ---- the command line ----
 
@@ -94,12 +112,7 @@ TEST_F(Session, Viewer_Gets_Control_When_The_Code_Names_Today) {
 TEST_F(Session, Start_Without_A_Process_ID_Asks_And_Yes_Goes_Back_To_The_Network_Question) {
     d.files.files["NRVNC.INI"] = "pc-9\r\n10.1.1.9\r\n5905\r\n";
     d.processes.start_returns_zero = true;
-    op.On_Message(0)
-        .Press(Local)
-        .On_Screen(Host_Screen)
-        .Clear_Field()
-        .Type("pc-17")
-        .Press(Accept)
+    Accept_Host(op)
         .On_Message(16)
         .Press(Yes)
         .On_Message(0)
@@ -126,14 +139,7 @@ TEST_F(Session, Start_Without_A_Process_ID_Asks_And_Yes_Goes_Back_To_The_Network
 
 TEST_F(Session, Viewer_That_Exits_Within_3_Seconds_Has_Not_Started) {
     d.processes.Script_Viewer({.Status_Window_After = -1, .Exits_After = 1200});
-    op.On_Message(0)
-        .Press(Local)
-        .On_Screen(Host_Screen)
-        .Clear_Field()
-        .Type("pc-17")
-        .Press(Accept)
-        .On_Message(16)
-        .Press(No);
+    Accept_Host(op).On_Message(16).Press(No);
 
     Expect_Ended_Cleanly(Run());
     EXPECT_EQ(Lines(d.seen.back()), Not_Started);
@@ -183,12 +189,7 @@ TEST_F(Session, Error_Box_Ends_The_Wait_And_The_Viewer_Is_Terminated_Before_The_
     d.processes.Script_Viewer(
         {.Status_Window_After = 500, .Status_Window_Closes_After = -1, .Error_Box_After = 1500});
     bool Terminated_Before_Question = false;
-    op.On_Message(0)
-        .Press(Local)
-        .On_Screen(Host_Screen)
-        .Clear_Field()
-        .Type("pc-17")
-        .Press(Accept)
+    Accept_Host(op)
         .On_Message(16)
         .Run([&] {
             Terminated_Before_Question = d.processes.terminated.size() == 1 &&
@@ -210,14 +211,7 @@ TEST_F(Session, Failure_Is_Looked_For_Before_The_Status_Window) {
     // is a failure, not a connection.
     d.processes.Script_Viewer(
         {.Status_Window_After = 500, .Status_Window_Closes_After = 1500, .Error_Box_After = 1500});
-    op.On_Message(0)
-        .Press(Local)
-        .On_Screen(Host_Screen)
-        .Clear_Field()
-        .Type("pc-17")
-        .Press(Accept)
-        .On_Message(16)
-        .Press(No);
+    Accept_Host(op).On_Message(16).Press(No);
 
     Expect_Ended_Cleanly(Run());
     EXPECT_EQ(Lines(d.seen.back()), Not_Received);
@@ -226,12 +220,7 @@ TEST_F(Session, Failure_Is_Looked_For_Before_The_Status_Window) {
 
 TEST_F(Session, Retry_After_A_Failed_Local_Connection_Shows_The_Host_Screen_At_Once) {
     d.processes.Script_Viewer({.Status_Window_Closes_After = -1, .Error_Box_After = 1500});
-    op.On_Message(0)
-        .Press(Local)
-        .On_Screen(Host_Screen)
-        .Clear_Field()
-        .Type("pc-17")
-        .Press(Accept)
+    Accept_Host(op)
         .On_Message(16)
         .Run([&] { d.processes.Script_Viewer({}); })  // connects the second time
         .Press(Yes)
@@ -277,7 +266,7 @@ TEST_F(Session, Status_Window_That_Closes_Without_A_Failure_Counts_As_Connected)
     // The operator closed the viewer while it connected: nothing to tell.
     d.processes.Script_Viewer(
         {.Status_Window_After = 500, .Status_Window_Closes_After = -1, .Exits_After = 4000});
-    op.On_Message(0).Press(Local).On_Screen(Host_Screen).Clear_Field().Type("pc-17").Press(Accept);
+    Accept_Host(op);
 
     Expect_Ended_Cleanly(Run());
     EXPECT_TRUE(d.processes.terminated.empty());
@@ -286,7 +275,7 @@ TEST_F(Session, Status_Window_That_Closes_Without_A_Failure_Counts_As_Connected)
 
 TEST_F(Session, Process_Alive_Without_A_Status_Window_After_3_Seconds_Counts_As_Connected) {
     d.processes.Script_Viewer({.Status_Window_After = -1, .Status_Window_Closes_After = -1});
-    op.On_Message(0).Press(Local).On_Screen(Host_Screen).Clear_Field().Type("pc-17").Press(Accept);
+    Accept_Host(op);
 
     Expect_Ended_Cleanly(Run());
     const uint32_t Start_Tick = processes.start_times.at(0) + 1;
@@ -311,22 +300,11 @@ const Limit_Case Limit_Cases[] = {
 TEST_F(Session, Connection_Wait_Gives_Up_At_The_First_Poll_Past_10000_Ms) {
     for (const Limit_Case& c : Limit_Cases) {
         SCOPED_TRACE(c.What);
-        fake::Fake_Desktop d;
-        Timed_Processes processes(d);
-        Platform platform{d.clock, d.files, processes, d.windows, d.network, d.forms};
-        Misc m(platform);
-        d.files.files[Builtin::Viewer_File_Name] = "";
+        Fresh_Run run;
+        auto& [d, processes, platform, m] = run;
         // The status window comes up and stays: the host never answers.
         d.processes.Script_Viewer({.Status_Window_After = 500, .Status_Window_Closes_After = -1});
-        d.operator_.On_Message(0)
-            .Press(Local)
-            .On_Screen(Host_Screen)
-            .Clear_Field()
-            .Type("pc-17")
-            .Run([&] { d.clock.now = c.Launch_Clock; })
-            .Press(Accept)
-            .On_Message(16)
-            .Press(No);
+        Accept_Host(d.operator_, [&] { d.clock.now = c.Launch_Clock; }).On_Message(16).Press(No);
 
         EXPECT_EQ(Main(m), 0);
         const uint32_t Start_Tick = processes.start_times.at(0) + 1;
@@ -340,21 +318,10 @@ TEST_F(Session, Connection_Wait_Gives_Up_At_The_First_Poll_Past_10000_Ms) {
 TEST_F(Session, Status_Window_Wait_Looks_For_The_Process_Once_Past_3000_Ms) {
     for (const Limit_Case& c : Limit_Cases) {
         SCOPED_TRACE(c.What);
-        fake::Fake_Desktop d;
-        Timed_Processes processes(d);
-        Platform platform{d.clock, d.files, processes, d.windows, d.network, d.forms};
-        Misc m(platform);
-        d.files.files[Builtin::Viewer_File_Name] = "";
+        Fresh_Run run;
+        auto& [d, processes, platform, m] = run;
         d.processes.Script_Viewer({.Status_Window_After = -1, .Exits_After = 2500});
-        d.operator_.On_Message(0)
-            .Press(Local)
-            .On_Screen(Host_Screen)
-            .Clear_Field()
-            .Type("pc-17")
-            .Run([&] { d.clock.now = c.Launch_Clock; })
-            .Press(Accept)
-            .On_Message(16)
-            .Press(No);
+        Accept_Host(d.operator_, [&] { d.clock.now = c.Launch_Clock; }).On_Message(16).Press(No);
 
         EXPECT_EQ(Main(m), 0);
         const uint32_t Start_Tick = processes.start_times.at(0) + 1;
