@@ -180,6 +180,18 @@ void To_Code_Screen_Not_Found(fake::Operator& op) {
     op.On_Message(0).Press(Internet).On_Message(3).Press(OK).On_Message(2).Press(Continue);
 }
 
+// On the access-code screen: an edit button, then the value typed on its
+// screen and accepted.
+fake::Operator& Edit_From_Code_Screen(fake::Operator& op, int button, const std::string& screen,
+                                      const std::string& typed) {
+    return op.On_Screen(Code_Screen)
+        .Press(button)
+        .On_Screen(screen)
+        .Clear_Field()
+        .Type(typed)
+        .Press(Accept);
+}
+
 const Strings Not_Located_Question{
     "The repeater has not been locate at the specified IP address and port number.",
     "You can re-enter values on the viewer ID entry screen.",
@@ -284,12 +296,7 @@ TEST_F(Session, Edit_With_A_Valid_Value_That_Does_Not_Answer_Keeps_The_New_Value
         Misc m(d.platform());
         d.files.files[Builtin::Viewer_File_Name] = "";
         To_Code_Screen_Not_Found(d.operator_);
-        d.operator_.On_Screen(Code_Screen)
-            .Press(c.Button)
-            .On_Screen(c.Screen)
-            .Clear_Field()
-            .Type(c.Typed)
-            .Press(Accept)
+        Edit_From_Code_Screen(d.operator_, c.Button, c.Screen, c.Typed)
             .On_Message(2)
             .Press(Continue)
             .On_Screen(Code_Screen)
@@ -329,12 +336,7 @@ TEST_F(Session, Rejected_Repeater_Address_Or_Port_Asks_Again_And_Keeps_The_Rejec
         Misc m(d.platform());
         d.files.files[Builtin::Viewer_File_Name] = "";
         To_Code_Screen_Not_Found(d.operator_);
-        d.operator_.On_Screen(Code_Screen)
-            .Press(c.Button)
-            .On_Screen(c.Screen)
-            .Clear_Field()
-            .Type(c.Typed)
-            .Press(Accept)
+        Edit_From_Code_Screen(d.operator_, c.Button, c.Screen, c.Typed)
             .On_Message(16)
             .Press(Yes)
             .On_Screen(c.Screen)   // shown again, with the rejected value
