@@ -44,7 +44,7 @@ def demo():
     with open(os.path.join(work, "NRVNC.INI"), "wb") as f:
         f.write(b"127.1.1.3\r\n127.1.1.1\r\n5901\r\n")
     desk = Desktop.__new__(Desktop)
-    desk.work_dir, desk.procs, desk.web = work, [], None
+    desk.work_dir, desk.procs, desk.logs, desk.web = work, [], [], None
     desk.env = dict(os.environ)
     desk.display = os.environ["DISPLAY"]
     try:

@@ -80,6 +80,7 @@ class Desktop:
     def __init__(self, work_dir, screen="1280x800x24", dpi=96):
         self.work_dir = work_dir
         self.procs = []
+        self.logs = []
         self.display = None
         self.web = None
         self.env = dict(os.environ)
@@ -112,6 +113,7 @@ class Desktop:
         if env:
             e.update(env)
         log = open(os.path.join(self.work_dir, (name or os.path.basename(args[0])) + ".log"), "ab")
+        self.logs.append(log)
         p = subprocess.Popen(args, env=e, cwd=cwd or self.work_dir, stdout=log, stderr=log,
                              start_new_session=True)
         self.procs.append(p)
@@ -176,6 +178,9 @@ class Desktop:
                 p.wait(timeout=5)
             except subprocess.TimeoutExpired:
                 p.kill()
+                p.wait()
+        for log in self.logs:
+            log.close()
 
     # ---- windows ----
     def run(self, *args, check=True):
