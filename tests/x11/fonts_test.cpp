@@ -72,3 +72,9 @@ TEST_F(Fonts_Test, TextIsMeasuredInWholePixelsOfTheFont) {
 
 }  // namespace
 }  // namespace x11_test
+
+// fontconfig keeps its configuration, loaded on first use, until the
+// process ends; the leak checker of sanitizer builds need not report it.
+extern "C" const char* __lsan_default_suppressions() {
+    return "leak:libfontconfig.so\n";
+}
