@@ -1,6 +1,10 @@
 // Forms as real X windows: title, frame, position, state and the kept
 // drawing.
 #include "tests/x11/x11_test_support.h"
+// clang-format off
+#include <X11/cursorfont.h>
+#include <X11/extensions/Xfixes.h>
+// clang-format on
 
 namespace x11_test {
 namespace {
@@ -224,6 +228,53 @@ TEST_F(Window_Test, ButtonsAndTextBoxesAreChildWindowsInTheirColours) {
     Settle();
     EXPECT_EQ(client_->Pixel_At(r.X + 50 + 4, r.Y + 100 + 4), Rgb(128, 255, 128));
     EXPECT_EQ(client_->Pixel_At(r.X + 50 + 190, r.Y + 30 + 20), Rgb(0, 0, 0));
+}
+
+// The pixels of the cursor the pointer shows now.
+std::vector<unsigned long> Cursor_Image(Client& client) {
+    XSync(client.Dpy(), False);
+    std::vector<unsigned long> pixels;
+    if (XFixesCursorImage* image = XFixesGetCursorImage(client.Dpy())) {
+        pixels.assign(image->pixels, image->pixels + image->width * image->height);
+        XFree(image);
+    }
+    return pixels;
+}
+
+TEST_F(Window_Test, HourglassPointerIsTheWatchCursor) {
+    Display* c = client_->Dpy();
+    int event_base, error_base;
+    if (!XFixesQueryExtension(c, &event_base, &error_base)) GTEST_SKIP() << "no XFIXES";
+    nrvnc::Form_Events events;
+    auto form = runtime_->Load_Form(Dialog_Design("busy"), events);
+    Show(*form);
+    Window w = As_X11(*form).Handle();
+    auto r = client_->Root_Rect(w);
+    XTestFakeMotionEvent(c, -1, r.X + 20, r.Y + 20, CurrentTime);
+    // The server shows a new cursor a moment after the change.
+    std::vector<unsigned long> normal, watch;
+    ASSERT_TRUE(Pump_Until(*runtime_, [&] {
+        auto before = normal;
+        normal = Cursor_Image(*client_);
+        return normal.size() > 1 && normal == before;
+    }));
+    // What the watch cursor looks like on this display, set on the form's
+    // window behind the runtime's back.
+    Display* d = display_->Dpy();
+    Cursor watch_cursor = XCreateFontCursor(d, XC_watch);
+    XDefineCursor(d, w, watch_cursor);
+    ASSERT_TRUE(Pump_Until(*runtime_, [&] {
+        watch = Cursor_Image(*client_);
+        return watch.size() > 1 && watch != normal;
+    }));
+    XUndefineCursor(d, w);
+    XFreeCursor(d, watch_cursor);
+    ASSERT_TRUE(Pump_Until(*runtime_, [&] { return Cursor_Image(*client_) == normal; }));
+
+    form->Set_Pointer(nrvnc::Mouse_Pointer::Hourglass);
+    EXPECT_TRUE(Pump_Until(*runtime_, [&] { return Cursor_Image(*client_) == watch; }));
+    form->Set_Pointer(nrvnc::Mouse_Pointer::Default);
+    EXPECT_TRUE(Pump_Until(*runtime_, [&] { return Cursor_Image(*client_) == normal; }));
 }
 
 TEST_F(Window_Test, ScreenSizeAndTwipsPerPixelFollowTheResolution) {
