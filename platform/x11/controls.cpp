@@ -71,6 +71,15 @@ void X11_Control::Update(const Control_Model& model, bool focused) {
         if (w != w_px_ || h != h_px_) canvas_.reset();
         w_px_ = w, h_px_ = h;
     }
+    // Buttons carry their shown caption as a window name, so that tools that
+    // drive the desktop (and accessibility tools) can find them.
+    if (model.Kind() == Control_Kind::Command_Button) {
+        std::string name = Shown_Caption(model.Caption());
+        if (name != name_) {
+            XStoreName(x_.Dpy(), window_, name.c_str());
+            name_ = name;
+        }
+    }
     if (!model.Visible()) pressed_ = false;
     if (model.Visible() && !mapped_) XMapWindow(x_.Dpy(), window_);
     if (!model.Visible() && mapped_) XUnmapWindow(x_.Dpy(), window_);

@@ -48,6 +48,7 @@ class X11_Control {
     bool pressed_ = false;
     int scroll_px_ = 0;  // text box: how far the text is scrolled to the left
     std::unique_ptr<Canvas> canvas_;
+    std::string name_;
 };
 
 }  // namespace nrvnc

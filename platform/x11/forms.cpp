@@ -95,7 +95,8 @@ std::string X11_Forms_Runtime::Font(int index) const {
 }
 
 Color X11_Forms_Runtime::System_Color(int index) const {
-    // The colours of the classic desktop scheme the dialogs were drawn for.
+    // The colours of the classic desktop scheme the dialogs were drawn for: its
+    // grey button face makes the white line of the dialogs' frame stand out.
     static constexpr Color Colours[] = {
         Rgb(200, 200, 200),  // 0 scroll bar
         Rgb(0, 0, 0),        // 1 desktop
@@ -112,8 +113,8 @@ Color X11_Forms_Runtime::System_Color(int index) const {
         Rgb(171, 171, 171),  // 12 application workspace
         Rgb(51, 153, 255),   // 13 highlight
         Rgb(255, 255, 255),  // 14 highlighted text
-        Rgb(240, 240, 240),  // 15 button face
-        Rgb(160, 160, 160),  // 16 button shadow
+        Rgb(212, 208, 200),  // 15 button face
+        Rgb(128, 128, 128),  // 16 button shadow
         Rgb(109, 109, 109),  // 17 grey text
         Rgb(0, 0, 0),        // 18 button text
         Rgb(67, 78, 84),     // 19 inactive title bar text
