@@ -176,6 +176,23 @@ class Whole_Program(unittest.TestCase):
         d.key(w, "alt+x")
         self.assertEqual(self.wait_end(), 0)
 
+    def test_viewer_that_ends_at_once_has_not_started(self):
+        d = self.desktop
+        self.install_viewer()
+        self.start_nrvnc(viewer_env={"NRVNC_VIEWER_NO_STATUS": "1", "NRVNC_VIEWER_EXIT_ON_FAIL": "1",
+                                     "NRVNC_VIEWER_TIMEOUT_MS": "300"})
+        w = d.wait_for(MSG % 0)
+        d.key(w, "alt+l")
+        w = d.wait_for(HOST_SCREEN)
+        self.clear_and_type(w, "127.1.1.9")
+        d.key(w, "alt+a")
+        w = d.wait_for(MSG % 16, timeout=20)
+        self.shot("15-viewer-not-started")
+        d.key(w, "alt+y")
+        w = d.wait_for(MSG % 0)  # back to the network question
+        d.key(w, "alt+e")
+        self.assertEqual(self.wait_end(), 0)
+
     def test_viewer_missing_shows_message_3_and_ends(self):
         d = self.desktop
         self.start_nrvnc()
@@ -239,6 +256,12 @@ class Whole_Program(unittest.TestCase):
         d.key(w, "alt+c")
         w = d.wait_for(CODE_SCREEN)
         self.shot("11-access-code-with-edit-buttons")
+        d.type(w, "1234")
+        d.key(w, "alt+a")  # the repeater has not been found: refused
+        w = d.wait_for(MSG % 16)
+        self.shot("14-repeater-not-located")
+        d.key(w, "alt+y")
+        w = d.wait_for(CODE_SCREEN)
         d.click_button(w, "Edit IP")
         w = d.wait_for(IP_SCREEN)
         self.shot("12-repeater-address")
