@@ -8,6 +8,7 @@ Usage: bench/run.sh  (builds first)
 
 import os
 import shutil
+import socket
 import subprocess
 import sys
 import tempfile
@@ -58,16 +59,22 @@ def main():
     rows = []
     try:
         desk.start_internet(18111)
-        env = {"LocalAppData": base, "HOME": base}
+        env = {"LocalAppData": base, "HOME": base, "NRVNC_VIEWER_TIMEOUT_MS": "60000",
+               "NRVNC_VIEWER_RECORD": os.path.join(base, "viewer.args")}
         p, t, rss = time_to_window(desk, [NRVNC], r"Message # 0$", env=env, cwd=work)
         rows.append(("NRVNC: start to the network question", t, rss))
 
-        # The 10-second failed watch: a viewer that keeps connecting to an
-        # address that never answers.
+        # The 10-second failed watch: a VNC server that accepts the viewer
+        # but never says a word, so the viewer's status window stays up
+        # until NRVNC gives up.
+        silent = socket.socket()
+        silent.setsockopt(socket.SOL_SOCKET, socket.SO_REUSEADDR, 1)
+        silent.bind(("127.1.1.5", 5900))
+        silent.listen(4)
         desk.key(desk.find(r"Message # 0$"), "alt+l")
         w = desk.wait_for(r"^  Enter Host Name")
         desk.key(w, "Return")
-        desk.type(w, "10.255.255.1")
+        desk.type(w, "127.1.1.5")
         before = cpu_seconds(p.pid)
         start = time.monotonic()
         desk.key(w, "alt+a")
@@ -76,6 +83,7 @@ def main():
         watch_wall = time.monotonic() - start
         desk.key(w16, "alt+n")
         p.wait(timeout=10)
+        silent.close()
 
         # The 1-second failed probe: the stored repeater's port is closed and
         # the download then fails at once (no FTP server).
