@@ -1,29 +1,27 @@
+// Sockets, the event wait, the internet check and the FTP client of Linux,
+// against real peers on loopback.
 #include "platform/x11/network.h"
 
 #include <gtest/gtest.h>
-#include <sys/socket.h>
 
 #include <atomic>
 #include <chrono>
 #include <thread>
 
-#include "tests/support/real_peers.h"
-#include "platform/error.h"
 #include "platform/x11/event_wait.h"
+#include "tests/support/real_peers.h"
 
 namespace nrvnc {
 namespace {
 
-using test::Loopback_Listener;
+using namespace test;
 
-// Polls the way the probe does: let events run (here: the wait the forms
-// runtime makes in Do_Events), read the state, until it is one of the
-// wanted states or the safety limit passes.
-int Poll_Until(Tcp_Socket& socket, std::initializer_list<int> wanted,
-               std::chrono::milliseconds limit = std::chrono::seconds(10)) {
-    auto end = std::chrono::steady_clock::now() + limit;
+// Lets events run the way the forms runtime does and reads the state, until
+// it is Connected or Error or the time is up.
+int Settled_State(Tcp_Socket& socket, int limit_ms = 10000) {
+    auto end = std::chrono::steady_clock::now() + std::chrono::milliseconds(limit_ms);
     int state = socket.State();
-    while (std::find(wanted.begin(), wanted.end(), state) == wanted.end() &&
+    while (state != Socket_State::Connected && state != Socket_State::Error &&
            std::chrono::steady_clock::now() < end) {
         Event_Wait::Wait_For_Activity(5);
         state = socket.State();
@@ -31,48 +29,51 @@ int Poll_Until(Tcp_Socket& socket, std::initializer_list<int> wanted,
     return state;
 }
 
-void Aim(Tcp_Socket& socket, const std::string& host, int port) {
+void Connect(Tcp_Socket& socket, const std::string& host, int port) {
     socket.Close();
     socket.Set_Remote_Host(host);
     socket.Set_Remote_Port(port);
+    socket.Connect();
 }
 
-TEST(Linux_Tcp_Socket, Connects_To_A_Listener_And_Closes_Again) {
+TEST(Linux_Tcp_Socket, Is_Connected_Refused_Or_Left_Connecting_As_The_Peer_Does) {
+    Loopback_Listener listener, not_listening, silent;
+    listener.Listen();
+    ASSERT_TRUE(silent.Listen_Without_Answering());
+    Linux_Tcp_Socket socket;
     for (const char* host : {"127.0.0.1", "localhost"}) {
-        Loopback_Listener listener;
-        listener.Listen();
-        Linux_Tcp_Socket socket;
-        Aim(socket, host, listener.Port);
-        socket.Connect();
-        EXPECT_EQ(Poll_Until(socket, {Socket_State::Connected, Socket_State::Error}),
-                  Socket_State::Connected)
-            << host;
+        Connect(socket, host, listener.Port);
+        EXPECT_EQ(Settled_State(socket), Socket_State::Connected) << host;
         int accepted = listener.Accept();
-        ASSERT_GE(accepted, 0) << host;
         socket.Close();
         EXPECT_EQ(socket.State(), Socket_State::Closed);
         char byte;
         EXPECT_EQ(recv(accepted, &byte, 1, 0), 0) << host << ": the peer sees the close";
     }
+    Connect(socket, "127.0.0.1", not_listening.Port);
+    EXPECT_EQ(Settled_State(socket), Socket_State::Error);
+    EXPECT_EQ(socket.State(), Socket_State::Error);  // and stays so
+    Connect(socket, "127.0.0.1", silent.Port);
+    EXPECT_EQ(Settled_State(socket, 300), Socket_State::Connecting);
+    Connect(socket, "no such host!", 5901);
+    EXPECT_EQ(Settled_State(socket), Socket_State::Error);
 }
 
-TEST(Linux_Tcp_Socket, Connection_Made_Later_Wakes_The_Event_Wait) {
-    // The listener's queue is full, so the connection is made only when the
-    // kernel retries the SYN after the queue was drained.
+TEST(Linux_Tcp_Socket, A_Connection_Made_Later_Wakes_The_Event_Wait) {
+    // The queue is full: the connection is made only when the kernel retries
+    // the SYN after the queue was drained.
     Loopback_Listener slow;
-    slow.Listen_Without_Answering();
+    ASSERT_TRUE(slow.Listen_Without_Answering());
     Linux_Tcp_Socket socket;
-    Aim(socket, "127.0.0.1", slow.Port);
-    socket.Connect();
+    Connect(socket, "127.0.0.1", slow.Port);
     ASSERT_EQ(socket.State(), Socket_State::Connecting);
-
     std::atomic<bool> stop{false};
     std::thread drain([&] {
         while (!stop) slow.Accept(20);
     });
     int state = Socket_State::Connecting;
-    // Each wait must end for the socket (or a wake left over from another
-    // test), never by running out.
+    // Each wait must end for the socket (or a wake left over from elsewhere),
+    // never by running out.
     for (int round = 0; round < 5 && state == Socket_State::Connecting; ++round) {
         if (!Event_Wait::Wait_For_Activity(20000)) break;
         state = socket.State();
@@ -82,140 +83,84 @@ TEST(Linux_Tcp_Socket, Connection_Made_Later_Wakes_The_Event_Wait) {
     EXPECT_EQ(state, Socket_State::Connected);
 }
 
-TEST(Linux_Tcp_Socket, Name_Lookup_Wakes_The_Event_Wait_When_Done) {
-    Loopback_Listener listener;
+TEST(Linux_Tcp_Socket, Names_Are_Looked_Up_In_The_Background_And_A_Late_Answer_Is_Dropped) {
+    Loopback_Listener refusing, listener;
     listener.Listen();
     Linux_Tcp_Socket socket;
-    Aim(socket, "localhost", listener.Port);
-    socket.Connect();
+    // A lookup that would lead to a refusal, abandoned at once for a new
+    // attempt on the same socket.
+    Connect(socket, "localhost", refusing.Port);
+    EXPECT_NE(socket.State(), Socket_State::Error);
+    Connect(socket, "localhost", listener.Port);
     int state = socket.State();
-    EXPECT_TRUE(state == Socket_State::Resolving_Host || state == Socket_State::Connecting ||
-                state == Socket_State::Connected)
-        << state;
     for (int round = 0; round < 4 && state != Socket_State::Connected; ++round) {
-        EXPECT_TRUE(Event_Wait::Wait_For_Activity(60000));
+        EXPECT_TRUE(Event_Wait::Wait_For_Activity(60000));  // the lookup ends the wait
         state = socket.State();
     }
     EXPECT_EQ(state, Socket_State::Connected);
-}
-
-TEST(Linux_Tcp_Socket, Refused_Connection_Stays_In_Error) {
-    Loopback_Listener not_listening;  // bound, so nobody else takes the port
-    Linux_Tcp_Socket socket;
-    Aim(socket, "127.0.0.1", not_listening.Port);
-    socket.Connect();
-    EXPECT_EQ(Poll_Until(socket, {Socket_State::Connected, Socket_State::Error}),
-              Socket_State::Error);
-    EXPECT_EQ(socket.State(), Socket_State::Error);
-    EXPECT_EQ(socket.State(), Socket_State::Error);
-    socket.Close();
-    EXPECT_EQ(socket.State(), Socket_State::Closed);
-}
-
-TEST(Linux_Tcp_Socket, Unresolvable_Name_Ends_In_Error) {
-    Linux_Tcp_Socket socket;
-    Aim(socket, "no such host!", 5901);
-    socket.Connect();
-    EXPECT_EQ(Poll_Until(socket, {Socket_State::Connected, Socket_State::Error}),
-              Socket_State::Error);
-}
-
-TEST(Linux_Tcp_Socket, Server_That_Never_Answers_Keeps_It_Connecting_Until_Closed) {
-    Loopback_Listener silent;
-    silent.Listen_Without_Answering();
-    Loopback_Listener listener;
-    listener.Listen();
-
-    Linux_Tcp_Socket socket;
-    Aim(socket, "127.0.0.1", silent.Port);
-    socket.Connect();
-    EXPECT_EQ(Poll_Until(socket, {Socket_State::Connected, Socket_State::Error},
-                         std::chrono::milliseconds(300)),
-              Socket_State::Connecting);
-
-    // Closed, the same socket is ready for the next probe.
-    Aim(socket, "127.0.0.1", listener.Port);
-    EXPECT_EQ(socket.State(), Socket_State::Closed);
-    socket.Connect();
-    EXPECT_EQ(Poll_Until(socket, {Socket_State::Connected, Socket_State::Error}),
-              Socket_State::Connected);
-}
-
-TEST(Linux_Tcp_Socket, Late_Name_Lookup_Of_A_Closed_Attempt_Is_Dropped) {
-    Loopback_Listener refusing;
-    Loopback_Listener listener;
-    listener.Listen();
-    Linux_Tcp_Socket socket;
-    // A lookup that would lead to a refusal, abandoned at once...
-    Aim(socket, "localhost", refusing.Port);
-    socket.Connect();
-    // ...and a new attempt on the same socket to a listener.
-    Aim(socket, "127.0.0.1", listener.Port);
-    socket.Connect();
-    EXPECT_EQ(Poll_Until(socket, {Socket_State::Connected, Socket_State::Error}),
-              Socket_State::Connected);
-    // Sockets that go away while their lookup runs leave nothing behind.
-    for (int i = 0; i < 20; ++i) {
+    for (int i = 0; i < 20; ++i) {  // sockets gone during their lookup leave nothing behind
         Linux_Tcp_Socket short_lived;
-        Aim(short_lived, "localhost", listener.Port);
-        short_lived.Connect();
+        Connect(short_lived, "localhost", listener.Port);
     }
     EXPECT_EQ(socket.State(), Socket_State::Connected);
 }
 
-TEST(Linux_Tcp_Socket, Misuse_Raises) {
-    Linux_Tcp_Socket socket;
-    for (int32_t port : {-1, 65536}) {
-        try {
-            socket.Set_Remote_Port(port);
-            ADD_FAILURE() << port << " accepted";
-        } catch (const Runtime_Error& error) {
-            EXPECT_EQ(error.Number, Error_Number::Invalid_Procedure_Call);
-        }
-    }
-    socket.Set_Remote_Port(0);
-    socket.Set_Remote_Port(65535);
-
-    socket.Set_Remote_Host("");
-    EXPECT_THROW(socket.Connect(), Runtime_Error);
-    EXPECT_EQ(socket.State(), Socket_State::Closed);
-
-    Loopback_Listener listener;
+TEST(Linux_Network, Internet_Check_Says_Whether_A_Connection_Can_Be_Made_In_Time) {
+    Loopback_Listener listener, not_listening, silent;
     listener.Listen();
-    Aim(socket, "127.0.0.1", listener.Port);
-    socket.Connect();
-    try {
-        socket.Connect();
-        ADD_FAILURE() << "second connect accepted";
-    } catch (const Runtime_Error& error) {
-        EXPECT_EQ(error.Number, Error_Number::Socket_Error);
-    }
-}
-
-TEST(Linux_Network, Internet_Check_Says_Whether_A_Connection_Can_Be_Made) {
-    Loopback_Listener listener;
-    listener.Listen();
-    Loopback_Listener not_listening;
-    Linux_Network network;
-    EXPECT_TRUE(network.Check_Internet_Connection(
-        "http://127.0.0.1:" + std::to_string(listener.Port) + "/"));
-    EXPECT_FALSE(network.Check_Internet_Connection(
-        "http://127.0.0.1:" + std::to_string(not_listening.Port) + "/"));
-    EXPECT_FALSE(network.Check_Internet_Connection("http://no such host!/"));
-}
-
-TEST(Linux_Network, Internet_Check_Gives_Up_On_A_Silent_Address) {
-    Loopback_Listener silent;
-    silent.Listen_Without_Answering();
+    ASSERT_TRUE(silent.Listen_Without_Answering());
     Linux_Network_Options options;
     options.Check_Connect_Ms = 300;
     options.Check_Total_Ms = 600;
     Linux_Network network(options);
+    auto url = [](const Loopback_Listener& l) {
+        return "http://127.0.0.1:" + std::to_string(l.Port) + "/";
+    };
+    EXPECT_TRUE(network.Check_Internet_Connection(url(listener)));
+    EXPECT_FALSE(network.Check_Internet_Connection(url(not_listening)));
+    EXPECT_FALSE(network.Check_Internet_Connection("http://no such host!/"));
     auto start = std::chrono::steady_clock::now();
-    EXPECT_FALSE(
-        network.Check_Internet_Connection("http://127.0.0.1:" + std::to_string(silent.Port) + "/"));
+    EXPECT_FALSE(network.Check_Internet_Connection(url(silent)));
     // Guards that the limit is applied at all (the default is seconds long).
     EXPECT_LT(std::chrono::steady_clock::now() - start, std::chrono::seconds(4));
+}
+
+TEST(Curl_Ftp_Client, Fetches_In_Active_Text_Mode_And_Keeps_The_Failing_Steps_Apart) {
+    Loopback_Ftp_Server server;  // refuses passive mode
+    ASSERT_NE(server.Port, 0) << "the loopback FTP server did not start";
+    server.Publish("repeater.example.net\n5999\n");
+    Temp_Folder local;
+    Write_Text(local / "Repeater.Dat", "kept\r\n");
+    Curl_Ftp_Client client(server.Port);  // port 0 goes there
+    const std::string user = Builtin::FTP_User_Name, password = Builtin::FTP_Password;
+    const auto session = client.Internet_Open("agent");
+
+    EXPECT_EQ(client.Internet_Connect(session, "127.0.0.1", 0, user, "wrong"), 0u);
+    const auto connection = client.Internet_Connect(session, "ftp://127.0.0.1", 0, user, password);
+    ASSERT_NE(connection, 0u) << client.Last_Error();
+    EXPECT_FALSE(client.Set_Current_Directory(connection, "NoSuchFolder"));
+    ASSERT_TRUE(client.Set_Current_Directory(connection, "VNCRepeater"));
+    EXPECT_FALSE(client.Get_File(connection, "NoSuch.Dat", local / "Repeater.Dat", true));
+    EXPECT_EQ(Read_Text(local / "Repeater.Dat"), "kept\r\n");  // and no part file beside it
+    EXPECT_EQ(std::distance(std::filesystem::directory_iterator(local.Path), {}), 1);
+
+    ASSERT_TRUE(client.Get_File(connection, "Repeater.Dat", local / "Repeater.Dat", true));
+    EXPECT_EQ(Read_Text(local / "Repeater.Dat"), "repeater.example.net\r\n5999\r\n");
+    ASSERT_TRUE(client.Get_File(connection, "Repeater.Dat", local / "binary", false));
+    EXPECT_EQ(Read_Text(local / "binary"), "repeater.example.net\n5999\n");
+    client.Close_Handle(session);
+}
+
+TEST(Curl_Ftp_Client, An_Unreachable_Or_Silent_Server_Fails_Within_The_Limits) {
+    Loopback_Listener not_listening, silent;  // silent accepts TCP, never greets
+    silent.Listen();
+    Curl_Ftp_Client client(0, Ftp_Timeouts{300, 800});
+    const auto session = client.Internet_Open("agent");
+    EXPECT_EQ(client.Internet_Connect(session, "127.0.0.1", not_listening.Port, "u", "p"), 0u);
+    auto start = std::chrono::steady_clock::now();
+    EXPECT_EQ(client.Internet_Connect(session, "127.0.0.1", silent.Port, "u", "p"), 0u);
+    // Guards that the limits are applied at all (the defaults are 10 and 20 s).
+    EXPECT_LT(std::chrono::steady_clock::now() - start, std::chrono::seconds(5));
 }
 
 }  // namespace

@@ -21,6 +21,7 @@
 #include <filesystem>
 #include <fstream>
 #include <iterator>
+#include <optional>
 #include <string>
 #include <thread>
 #include <vector>
@@ -32,77 +33,46 @@ extern char** environ;
 namespace nrvnc::test {
 
 // A fresh folder, removed with everything in it.
-class Temp_Folder {
-  public:
+struct Temp_Folder {
     Temp_Folder() {
-        std::string pattern =
-            (std::filesystem::temp_directory_path() / "nrvnc_test_XXXXXX").string();
-        Path = mkdtemp(pattern.data());
+        Path = (std::filesystem::temp_directory_path() / "nrvnc_test_XXXXXX").string();
+        mkdtemp(Path.data());
     }
     ~Temp_Folder() {
         std::error_code ignored;
         std::filesystem::remove_all(Path, ignored);
     }
-    Temp_Folder(const Temp_Folder&) = delete;
-    Temp_Folder& operator=(const Temp_Folder&) = delete;
-
     std::string operator/(const std::string& name) const { return Path + "/" + name; }
-
     std::string Path;
 };
 
 // Changes the working directory for one test and changes it back.
-class Working_Directory_Guard {
-  public:
-    explicit Working_Directory_Guard(const std::string& path)
-        : Saved(std::filesystem::current_path()) {
+struct Working_Directory_Guard {
+    explicit Working_Directory_Guard(const std::string& path) {
         std::filesystem::current_path(path);
     }
     ~Working_Directory_Guard() { std::filesystem::current_path(Saved); }
-
-  private:
-    std::filesystem::path Saved;
+    std::filesystem::path Saved = std::filesystem::current_path();
 };
 
-// Sets or clears environment variables for one test and restores them.
-class Environment_Guard {
-  public:
+// Sets (or, given nullptr, clears) environment variables for one test and
+// restores them.
+struct Environment_Guard {
     ~Environment_Guard() {
-        for (auto it = Saved.rbegin(); it != Saved.rend(); ++it) {
-            if (it->Was_Set) {
-                setenv(it->Name.c_str(), it->Value.c_str(), 1);
-            } else {
-                unsetenv(it->Name.c_str());
-            }
-        }
+        for (auto it = Saved.rbegin(); it != Saved.rend(); ++it)
+            it->second ? setenv(it->first.c_str(), it->second->c_str(), 1)
+                       : unsetenv(it->first.c_str());
     }
-    void Set(const std::string& name, const std::string& value) {
-        Remember(name);
-        setenv(name.c_str(), value.c_str(), 1);
+    void Set(const std::string& name, const char* value) {
+        const char* old = getenv(name.c_str());
+        Saved.emplace_back(name, old ? std::optional<std::string>(old) : std::nullopt);
+        value ? setenv(name.c_str(), value, 1) : unsetenv(name.c_str());
     }
-    void Clear(const std::string& name) {
-        Remember(name);
-        unsetenv(name.c_str());
-    }
-
-  private:
-    struct Entry {
-        std::string Name;
-        bool Was_Set;
-        std::string Value;
-    };
-    void Remember(const std::string& name) {
-        const char* value = getenv(name.c_str());
-        Saved.push_back({name, value != nullptr, value ? value : ""});
-    }
-    std::vector<Entry> Saved;
+    std::vector<std::pair<std::string, std::optional<std::string>>> Saved;
 };
 
 inline void Write_Text(const std::string& path, const std::string& text, mode_t mode = 0644) {
-    {
-        std::ofstream file(path, std::ios::binary | std::ios::trunc);
-        file << text;
-    }
+    std::ofstream(path, std::ios::binary | std::ios::trunc) << text;
     chmod(path.c_str(), mode);
 }
 
@@ -111,11 +81,11 @@ inline std::string Read_Text(const std::string& path) {
     return std::string(std::istreambuf_iterator<char>(file), std::istreambuf_iterator<char>());
 }
 
-// Polls until the condition holds or the time runs out (the limit is only a
-// safety net against hanging: real waits end long before).
+// Polls until the condition holds; the limit is only a safety net against
+// hanging (real waits end long before).
 template <typename Condition>
-bool Eventually(Condition condition, std::chrono::milliseconds limit = std::chrono::seconds(10)) {
-    auto end = std::chrono::steady_clock::now() + limit;
+bool Eventually(Condition condition) {
+    auto end = std::chrono::steady_clock::now() + std::chrono::seconds(10);
     while (!condition()) {
         if (std::chrono::steady_clock::now() > end) return false;
         std::this_thread::sleep_for(std::chrono::milliseconds(5));
@@ -125,13 +95,11 @@ bool Eventually(Condition condition, std::chrono::milliseconds limit = std::chro
 
 // A TCP socket bound to 127.0.0.1 on a free port: listening, not listening
 // (a closed port), or listening with a full queue (never answers).
-class Loopback_Listener {
-  public:
+struct Loopback_Listener {
     Loopback_Listener() {
-        Fd = socket(AF_INET, SOCK_STREAM | SOCK_CLOEXEC, 0);
         sockaddr_in address = Loopback(0);
-        bind(Fd, reinterpret_cast<sockaddr*>(&address), sizeof address);
         socklen_t length = sizeof address;
+        bind(Fd, reinterpret_cast<sockaddr*>(&address), length);
         getsockname(Fd, reinterpret_cast<sockaddr*>(&address), &length);
         Port = ntohs(address.sin_port);
     }
@@ -139,10 +107,7 @@ class Loopback_Listener {
         for (int fd : Others) close(fd);
         close(Fd);
     }
-    Loopback_Listener(const Loopback_Listener&) = delete;
-    Loopback_Listener& operator=(const Loopback_Listener&) = delete;
-
-    void Listen(int backlog = 16) { listen(Fd, backlog); }
+    void Listen() { listen(Fd, 16); }
 
     // Fills the accept queue, so that the kernel drops any further SYN and a
     // new connection attempt neither succeeds nor fails: it just waits.
@@ -150,11 +115,10 @@ class Loopback_Listener {
     bool Listen_Without_Answering() {
         listen(Fd, 0);
         for (int i = 0; i < 16; ++i) {
-            int client = socket(AF_INET, SOCK_STREAM | SOCK_NONBLOCK | SOCK_CLOEXEC, 0);
-            Others.push_back(client);
+            Others.push_back(socket(AF_INET, SOCK_STREAM | SOCK_NONBLOCK | SOCK_CLOEXEC, 0));
             sockaddr_in address = Loopback(Port);
-            connect(client, reinterpret_cast<sockaddr*>(&address), sizeof address);
-            pollfd entry{client, POLLOUT, 0};
+            connect(Others.back(), reinterpret_cast<sockaddr*>(&address), sizeof address);
+            pollfd entry{Others.back(), POLLOUT, 0};
             if (poll(&entry, 1, 300) == 0) return true;  // this one hangs: the queue is full
         }
         return false;
@@ -169,10 +133,6 @@ class Loopback_Listener {
         return accepted;
     }
 
-    int Fd;
-    uint16_t Port;
-
-  private:
     static sockaddr_in Loopback(uint16_t port) {
         sockaddr_in address{};
         address.sin_family = AF_INET;
@@ -180,54 +140,49 @@ class Loopback_Listener {
         address.sin_port = htons(port);
         return address;
     }
+    int Fd = socket(AF_INET, SOCK_STREAM | SOCK_CLOEXEC, 0);
+    uint16_t Port = 0;
     std::vector<int> Others;
 };
 
-// A real FTP server (pyftpdlib) on loopback serving a folder of its own to
-// the program's user. Port is 0 when it did not start.
-class Loopback_Ftp_Server {
-  public:
-    explicit Loopback_Ftp_Server(const std::string& password = Builtin::FTP_Password) {
+// A real FTP server (pyftpdlib, active mode only) on loopback serving a
+// folder of its own to the program's user. Port is 0 when it did not start.
+// It also ends when our end of its standard input closes, so it never
+// outlives a test program that crashed.
+struct Loopback_Ftp_Server {
+    explicit Loopback_Ftp_Server(std::string password = Builtin::FTP_Password) {
         int to_server[2], from_server[2];
         if (pipe2(to_server, O_CLOEXEC) != 0 || pipe2(from_server, O_CLOEXEC) != 0) return;
         posix_spawn_file_actions_t actions;
         posix_spawn_file_actions_init(&actions);
         posix_spawn_file_actions_adddup2(&actions, to_server[0], 0);
         posix_spawn_file_actions_adddup2(&actions, from_server[1], 1);
+        std::string python = "/usr/bin/python3";
         std::string script = std::string(NRVNC_TEST_SUPPORT_DIR) + "/ftp_server.py";
-        std::string pass = password;
-        std::vector<char*> arguments = {const_cast<char*>("/usr/bin/python3"), script.data(),
-                                        Root.Path.data(), pass.data(), nullptr};
-        if (posix_spawn(&Server, "/usr/bin/python3", &actions, nullptr, arguments.data(),
-                        environ) != 0)
+        char* arguments[] = {python.data(), script.data(), Root.Path.data(), password.data(),
+                             nullptr};
+        if (posix_spawn(&Server, python.c_str(), &actions, nullptr, arguments, environ) != 0)
             Server = -1;
         posix_spawn_file_actions_destroy(&actions);
         close(to_server[0]);
         close(from_server[1]);
         Stdin = to_server[1];
-
-        std::string line;
-        char c;
-        while (read(from_server[0], &c, 1) == 1 && c != '\n') line += c;
+        std::string line;  // the server's first line is its port
+        for (char c; read(from_server[0], &c, 1) == 1 && c != '\n';) line += c;
         close(from_server[0]);
         Port = static_cast<uint16_t>(std::atoi(line.c_str()));
     }
     ~Loopback_Ftp_Server() {
         if (Stdin >= 0) close(Stdin);
-        if (Server > 0) {
-            kill(Server, SIGTERM);
-            waitpid(Server, nullptr, 0);
-        }
+        if (Server > 0 && kill(Server, SIGTERM) == 0) waitpid(Server, nullptr, 0);
     }
-    Loopback_Ftp_Server(const Loopback_Ftp_Server&) = delete;
-    Loopback_Ftp_Server& operator=(const Loopback_Ftp_Server&) = delete;
 
-    // Puts VNCRepeater/Repeater.Dat (or only the folder) on the server.
-    void Publish(const std::string& content) {
-        Publish_Folder_Only();
-        Write_Text(Root / "VNCRepeater/Repeater.Dat", content);
+    // Puts the folder VNCRepeater, and the file Repeater.Dat in it unless
+    // `content` is null, on the server.
+    void Publish(const char* content) {
+        std::filesystem::create_directories(Root / "VNCRepeater");
+        if (content) Write_Text(Root / "VNCRepeater/Repeater.Dat", content);
     }
-    void Publish_Folder_Only() { std::filesystem::create_directories(Root / "VNCRepeater"); }
 
     Temp_Folder Root;
     pid_t Server = -1;

@@ -1,0 +1,188 @@
+// The clock, files and processes of Linux, on the real machine.
+#include <gtest/gtest.h>
+
+#include <algorithm>
+#include <ctime>
+#include <functional>
+
+#include "platform/error.h"
+#include "platform/x11/clock.h"
+#include "platform/x11/files.h"
+#include "platform/x11/processes.h"
+#include "tests/support/real_peers.h"
+
+namespace nrvnc {
+namespace {
+
+using namespace test;
+
+// The number of the error the action raises, or 0.
+int Error_Of(const std::function<void()>& action, std::string* words = nullptr) {
+    try {
+        action();
+    } catch (const Runtime_Error& error) {
+        if (words) *words = error.Description;
+        return error.Number;
+    }
+    return 0;
+}
+
+TEST(Linux_Clock, Tick_Count_Wraps_At_32_Bits_And_Weekday_Counts_From_Sunday_As_1) {
+    Linux_Clock clock(0xFFFFFFFFu - 200u - Linux_Clock().Tick_Count());  // 200 ms to the wrap
+    const uint32_t before = clock.Tick_Count();
+    clock.Sleep_Ex(300, false);
+    const uint32_t after = clock.Tick_Count();
+    EXPECT_GT(before, 0xFFFFFF00u);
+    EXPECT_LT(after, before);
+    EXPECT_GE(after - before, 300u);
+
+    auto today = [] {
+        time_t now = time(nullptr);
+        tm local{};
+        localtime_r(&now, &local);
+        return local.tm_wday + 1;
+    };
+    const int day_before = today(), weekday = clock.Weekday();  // midnight may pass
+    EXPECT_TRUE(weekday == day_before || weekday == today()) << weekday;
+}
+
+TEST(Linux_File_System, Paths_Are_Native_And_Hidden_Files_Do_Not_Count) {
+    Temp_Folder folder;
+    Write_Text(folder / "NRVNC.INI", "x");
+    Write_Text(folder / ".NRVNC.INI", "x");
+    std::filesystem::create_directory(folder / "sub");
+    Linux_File_System files;
+    EXPECT_EQ(files.Native_Path("/opt\\NRVNC\\NRVNC.INI"), "/opt/NRVNC/NRVNC.INI");
+    for (auto [path, exists] : {std::pair{folder / "NRVNC.INI", true},
+                                {folder / ".NRVNC.INI", false},
+                                {folder / "sub", false},
+                                {folder / "missing", false},
+                                {folder.Path + "\\NRVNC.INI", true}})
+        EXPECT_EQ(files.Ordinary_File_Exists(path), exists) << path;
+    EXPECT_TRUE(files.Folder_Exists(folder.Path + "\\sub"));
+    EXPECT_FALSE(files.Folder_Exists(folder / "NRVNC.INI"));
+}
+
+TEST(Linux_File_System, ProgramFiles_And_LocalAppData_Follow_The_Linux_Places) {
+    struct Case {
+        const char* Name;
+        const char *Own, *Xdg, *Home;  // nullptr: not set
+        std::optional<std::string> Expected;
+    };
+    for (const Case& c : {
+             Case{"ProgramFiles", "/opt/programs", "/xdg", "/home/op", "/opt/programs"},
+             Case{"ProgramFiles", nullptr, "/xdg", "/home/op", std::nullopt},
+             Case{"ProgramFiles", "", "/xdg", "/home/op", std::nullopt},
+             Case{"LocalAppData", "/data/local", "/xdg", "/home/op", "/data/local"},
+             Case{"LocalAppData", nullptr, "/xdg", "/home/op", "/xdg"},
+             Case{"LocalAppData", "", "relative/data", "/home/op", "/home/op/.local/share"},
+             Case{"LocalAppData", nullptr, nullptr, nullptr, std::nullopt},
+         }) {
+        Environment_Guard environment;
+        environment.Set(c.Name, c.Own);
+        environment.Set("XDG_DATA_HOME", c.Xdg);
+        environment.Set("HOME", c.Home);
+        EXPECT_EQ(Linux_File_System().Environment_Variable(c.Name), c.Expected)
+            << c.Name << " " << (c.Own ? c.Own : "unset") << " " << (c.Xdg ? c.Xdg : "unset");
+    }
+}
+
+TEST(Linux_File_System, Files_Are_Written_Replaced_At_Once_And_Read_At_Their_Head) {
+    Temp_Folder folder;
+    Linux_File_System files;
+    Write_Text(folder / "NRVNC.INI", std::string(10000, 'z'));
+    files.Write_File(folder / "NRVNC.INI.new", "new host\r\n");
+    files.Replace_File(folder / "NRVNC.INI.new", folder / "NRVNC.INI");
+    EXPECT_EQ(Read_Text(folder / "NRVNC.INI"), "new host\r\n");
+    EXPECT_FALSE(std::filesystem::exists(folder / "NRVNC.INI.new"));
+    EXPECT_EQ(files.Read_Head(folder / "NRVNC.INI", 3), "new");
+    // A missing source leaves the target alone.
+    EXPECT_EQ(Error_Of([&] { files.Replace_File(folder / "gone", folder / "NRVNC.INI"); }),
+              Error_Number::File_Not_Found);
+    EXPECT_EQ(Read_Text(folder / "NRVNC.INI"), "new host\r\n");
+}
+
+TEST(Linux_File_System, Failures_Raise_Numbered_Errors_With_The_System_Words) {
+    Temp_Folder folder;
+    Linux_File_System files;
+    std::filesystem::create_directory(folder / "existing");
+    struct Case {
+        std::function<void()> Action;
+        int Number;
+        const char* Words;
+    };
+    for (const Case& c : {
+             Case{[&] { files.Read_Head(folder / "missing", 10); }, Error_Number::File_Not_Found,
+                  "No such file or directory"},
+             Case{[&] { files.Write_File(folder / "nowhere/new", "x"); },
+                  Error_Number::Path_Not_Found, "No such file or directory"},
+             Case{[&] { files.Write_File("/dev/full", "x"); }, Error_Number::Disk_Full,
+                  "No space left on device"},
+             Case{[&] { files.Create_Folder(folder / "existing"); },
+                  Error_Number::Path_File_Access_Error, "File exists"},
+             Case{[&] { files.Delete_File(folder / "missing"); }, Error_Number::File_Not_Found,
+                  "No such file or directory"},
+         }) {
+        std::string words;
+        EXPECT_EQ(Error_Of(c.Action, &words), c.Number) << c.Words;
+        EXPECT_EQ(words, c.Words);
+    }
+}
+
+// Each test runs in a fresh working directory and ends what it started.
+class Linux_Processes_Test : public ::testing::Test {
+  protected:
+    ~Linux_Processes_Test() override {
+        for (uint32_t pid : Started) kill(static_cast<pid_t>(pid), SIGKILL);
+    }
+    uint32_t Start(const std::string& line) {
+        return Started.emplace_back(Processes.Start(line, Show_State::Hidden));
+    }
+    bool Listed(const std::string& name, uint32_t pid) {
+        auto all = Processes.List();
+        return std::any_of(all.begin(), all.end(), [&](const Process_Entry& e) {
+            return e.Process_ID == pid && (name.empty() || e.Name == name);
+        });
+    }
+    Temp_Folder Folder;
+    Working_Directory_Guard In_Folder{Folder.Path};
+    Linux_Processes Processes;
+    std::vector<uint32_t> Started;
+};
+
+TEST_F(Linux_Processes_Test, A_Program_From_The_Path_Gets_Its_Own_Session_And_Can_Be_Ended) {
+    const uint32_t pid = Start("sleep 30");
+    EXPECT_TRUE(Listed("sleep", pid));
+    EXPECT_EQ(getsid(static_cast<pid_t>(pid)), static_cast<pid_t>(pid));  // outlives us
+    Processes.Terminate(pid);
+    EXPECT_TRUE(Eventually([&] { return !Listed("", pid); }));
+    std::string words;
+    EXPECT_EQ(Error_Of([&] { Start("nrvnc_no_such_program -viewonly"); }, &words),
+              Error_Number::File_Not_Found);
+    EXPECT_EQ(words, "File not found: nrvnc_no_such_program");
+}
+
+TEST_F(Linux_Processes_Test, Arguments_Are_Split_On_Blanks_And_Kept_Literal_Without_A_Shell) {
+    // In the working directory only, with a name longer than the kernel's
+    // 15-character command name.
+    Write_Text(Folder / "nrvnc_argv_helper",
+               "#!/bin/sh\nprintf '%s\\n' \"$@\" > argv.tmp\nmv argv.tmp argv.txt\nsleep 30\n",
+               0755);
+    const uint32_t pid =
+        Start("nrvnc_argv_helper  one   two\t$(touch injected) ;rm 'q' \"dq\" * `id`  ");
+    ASSERT_TRUE(Eventually([&] { return std::filesystem::exists(Folder / "argv.txt"); }));
+    EXPECT_EQ(Read_Text(Folder / "argv.txt"),
+              "one\ntwo\n$(touch\ninjected)\n;rm\n'q'\n\"dq\"\n*\n`id`\n");
+    EXPECT_FALSE(std::filesystem::exists(Folder / "injected"));
+    EXPECT_TRUE(Listed("nrvnc_argv_helper", pid));
+}
+
+TEST_F(Linux_Processes_Test, The_Working_Directory_Comes_Before_The_Path) {
+    Write_Text(Folder / "sleep", "#!/bin/sh\necho here > which.tmp\nmv which.tmp which.txt\n",
+               0755);
+    Start("sleep 30");
+    ASSERT_TRUE(Eventually([&] { return std::filesystem::exists(Folder / "which.txt"); }));
+}
+
+}  // namespace
+}  // namespace nrvnc
