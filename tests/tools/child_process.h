@@ -1,0 +1,114 @@
+// Real child processes for the tests that run built programs, and a private
+// Xvfb for one test program or one test.
+#pragma once
+
+#include <fcntl.h>
+#include <poll.h>
+#include <signal.h>
+#include <spawn.h>
+#include <sys/wait.h>
+#include <unistd.h>
+
+#include <algorithm>
+#include <chrono>
+#include <cstdint>
+#include <optional>
+#include <string>
+#include <thread>
+#include <vector>
+
+extern char** environ;
+
+namespace child_test {
+
+using namespace std::chrono_literals;
+using Clock = std::chrono::steady_clock;
+
+struct Child {
+    pid_t Pid = -1;
+    int Out_Fd = -1;  // read end of the captured stream
+};
+
+// Runs args[0] in this process's environment; `capture` (1 or 2) is the
+// stream piped back, stderr not captured goes to /dev/null.
+inline Child Spawn(const std::vector<std::string>& args, int capture = 0) {
+    std::vector<char*> argv;
+    for (auto& a : args) argv.push_back(const_cast<char*>(a.c_str()));
+    argv.push_back(nullptr);
+    posix_spawn_file_actions_t fa;
+    posix_spawn_file_actions_init(&fa);
+    Child child;
+    int p[2] = {-1, -1};
+    if (capture && pipe2(p, O_CLOEXEC) == 0) {
+        posix_spawn_file_actions_adddup2(&fa, p[1], capture);
+        child.Out_Fd = p[0];
+    }
+    if (capture != 2) posix_spawn_file_actions_addopen(&fa, 2, "/dev/null", O_WRONLY, 0);
+    if (posix_spawn(&child.Pid, argv[0], &fa, nullptr, argv.data(), environ) != 0) child.Pid = -1;
+    posix_spawn_file_actions_destroy(&fa);
+    if (p[1] >= 0) close(p[1]);
+    return child;
+}
+
+// The exit status (128 + signal when killed); a child still running when
+// the time is up is killed, and there is none.
+inline std::optional<int> Exit_Status(pid_t pid, std::chrono::milliseconds limit = 10s) {
+    for (auto end = Clock::now() + limit;; std::this_thread::sleep_for(5ms)) {
+        int status = 0;
+        pid_t r = waitpid(pid, &status, WNOHANG);
+        if (r == pid) return WIFEXITED(status) ? WEXITSTATUS(status) : 128 + WTERMSIG(status);
+        if (r < 0) return std::nullopt;
+        if (Clock::now() >= end) {
+            kill(pid, SIGKILL);
+            waitpid(pid, nullptr, 0);
+            return std::nullopt;
+        }
+    }
+}
+
+inline void Reap(pid_t pid) {
+    if (pid > 0 && kill(pid, SIGTERM) == 0) Exit_Status(pid, 3s);
+}
+
+// Up to count bytes, fewer at the end of the stream or when time is up; with
+// line, the first line without its newline.
+inline std::string Read(int fd, std::chrono::milliseconds limit, size_t count = SIZE_MAX,
+                        bool line = false) {
+    std::string text;
+    char buf[65536];
+    for (auto end = Clock::now() + limit; text.size() < count;) {
+        if (line && !text.empty() && text.back() == '\n') return text.substr(0, text.size() - 1);
+        auto left = std::chrono::duration_cast<std::chrono::milliseconds>(end - Clock::now());
+        pollfd p{fd, POLLIN, 0};
+        if (left.count() <= 0 || poll(&p, 1, static_cast<int>(left.count())) <= 0) break;
+        ssize_t n = read(fd, buf, line ? 1 : std::min(sizeof buf, count - text.size()));
+        if (n <= 0) break;
+        text.append(buf, static_cast<size_t>(n));
+    }
+    return text;
+}
+
+// Xvfb picks a free display number itself and reports it through -displayfd.
+class Xvfb {
+  public:
+    explicit Xvfb(int dpi = 96, const std::string& size = "1024x768x24") {
+        if (access("/usr/bin/Xvfb", X_OK) != 0) return;
+        child_ = Spawn({"/usr/bin/Xvfb", "-displayfd", "1", "-nolisten", "tcp", "-noreset",
+                        "-screen", "0", size, "-dpi", std::to_string(dpi)},
+                       1);
+        std::string number = Read(child_.Out_Fd, 10s, SIZE_MAX, true);
+        if (child_.Pid > 0 && !number.empty()) name_ = ":" + number;
+    }
+    ~Xvfb() {
+        Reap(child_.Pid);
+        if (child_.Out_Fd >= 0) close(child_.Out_Fd);
+    }
+    bool Running() const { return !name_.empty(); }
+    const std::string& Name() const { return name_; }
+
+  private:
+    Child child_;
+    std::string name_;
+};
+
+}  // namespace child_test
