@@ -32,9 +32,8 @@ class Entry_Test : public ::testing::Test {
   protected:
     Entry_Test() {
         m.Display_Font = "Courier New";
-        std::vector<float> whole_points;
-        for (int size = 1; size <= 40; ++size) whole_points.push_back(static_cast<float>(size));
-        d.forms.metrics.fixed_sizes["Courier New"] = whole_points;
+        for (int size = 1; size <= 40; ++size)
+            d.forms.metrics.fixed_sizes["Courier New"].push_back(static_cast<float>(size));
         m.Font_Sizes = {8, 9, 10, 11, 12, 14, 16, 18, 20};
     }
 
@@ -57,30 +56,14 @@ class Entry_Test : public ::testing::Test {
     }
 
     static const char* Caption_Of(int mode) {
-        switch (mode) {
-            case 1:
-                return Code_Caption;
-            case 2:
-                return Host_Caption;
-            case 3:
-                return IP_Caption;
-            default:
-                return Port_Caption;
-        }
+        const char* captions[] = {Code_Caption, Host_Caption, IP_Caption, Port_Caption};
+        return captions[mode - 1];
     }
 
-    // The session variable a mode edits, and its start value.
+    // The session variable a mode edits.
     std::string& Variable_Of(int mode) {
-        switch (mode) {
-            case 1:
-                return m.Held_Code_Text;
-            case 2:
-                return m.Host_Name;
-            case 3:
-                return m.Repeater_IP;
-            default:
-                return m.Port_Num;
-        }
+        std::string* variables[] = {&m.Held_Code_Text, &m.Host_Name, &m.Repeater_IP, &m.Port_Num};
+        return *variables[mode - 1];
     }
 
     fake::Fake_Desktop d;

@@ -271,19 +271,6 @@ TEST(Do_User_Msg, Stand_By_Takes_No_Input_And_Stays_Up_Until_Closed) {
     EXPECT_TRUE(d.forms.live.empty());
 }
 
-TEST(Do_User_Msg, The_Wait_Restores_A_Minimised_Dialog) {
-    fake::Fake_Desktop d;
-    Misc m(d.platform());
-    Window_State restored = Window_State::Minimized;
-    auto& op = d.operator_;
-    op.On_Message(2)
-        .Run([&] { op.Current()->Set_State(Window_State::Minimized); })
-        .Run([&] { restored = op.Current()->State(); })
-        .Press(2);
-    EXPECT_EQ(m.frmMsgBox().Do_User_Msg(2, 0, S("")), 2);
-    EXPECT_EQ(restored, Window_State::Normal);
-}
-
 TEST(Do_User_Msg, Keys_And_Access_Letters_Press_Only_Shown_Buttons) {
     using Act = std::function<void(fake::Operator&)>;
     const struct {
@@ -299,7 +286,6 @@ TEST(Do_User_Msg, Keys_And_Access_Letters_Press_Only_Shown_Buttons) {
         {0, true, [](fake::Operator& op) { op.Key(Key::Tab).Key(Key::Tab).Key(Key::Space, ' '); },
          2},
         {0, false, [](fake::Operator& op) { op.Alt('I').Alt('L'); }, 0},  // no Internet button
-        {0, false, [](fake::Operator& op) { op.Key(Key::Tab).Key(Key::Return, 13); }, 2},
         {2, 0, [](fake::Operator& op) { op.Alt('C'); }, 0},
         {16, S("Retry?"), [](fake::Operator& op) { op.Key(Key::Tab).Key(Key::Return, 13); }, 2},
         {16, S("Retry?"), [](fake::Operator& op) { op.Alt('Y'); }, 0},
@@ -312,24 +298,6 @@ TEST(Do_User_Msg, Keys_And_Access_Letters_Press_Only_Shown_Buttons) {
         EXPECT_EQ(m.frmMsgBox().Do_User_Msg(c.Sel, c.In1, S("")), c.Answer) << "message " << c.Sel;
         EXPECT_TRUE(d.operator_.Done());
     }
-}
-
-// The green marks the focused button as the focus moves.
-TEST(cmdMsgBox_GotFocus, The_Green_Moves_With_The_Focus_Over_Shown_Buttons) {
-    fake::Fake_Desktop d;
-    Misc m(d.platform());
-    std::vector<int> greens;
-    auto look = [&] {
-        fake::Fake_Form* f = d.operator_.Current();
-        for (int id = 0; id <= 2; ++id)
-            if (f->Item(id).Back_Color() == Green) greens.push_back(id);
-        EXPECT_EQ(greens.back(), f->Focused_Id());
-    };
-    d.operator_.On_Message(16).Run(look).Key(Key::Tab).Run(look);
-    d.operator_.Key(Key::Tab, 0, Shift_Mask::Shift).Run(look).Key(Key::Tab).Run(look).Press(2);
-    EXPECT_EQ(m.frmMsgBox().Do_User_Msg(16, S("Go on?"), S("")), 2);
-    // Button 1 of a question is hidden: it never turns green.
-    EXPECT_EQ(greens, (std::vector<int>{0, 2, 0, 2}));
 }
 
 }  // namespace

@@ -90,22 +90,5 @@ TEST(Draw_Border, Five_Outlines_In_Order_With_Their_Insets_Widths_And_Colours) {
     }
 }
 
-TEST(Draw_Border, Insets_Go_Through_The_Rounded_Pixel_Conversion_Per_Axis) {
-    // At 12.5 twips per pixel the 7-pixel red inset is 87.5 -> 88 twips.
-    fake::Fake_Desktop d;
-    Misc m(d.platform());
-    Form_Events events;
-    std::unique_ptr<Form> form = d.forms.Load_Form(Form_Design{}, events);
-    d.forms.twips_per_pixel_x = 12.5;
-    d.forms.twips_per_pixel_y = 10;
-    Draw_Border(m, 0, 1000, 0, 800, 19, *form);
-    const auto& ops = d.forms.live.back()->Drawing();
-    ASSERT_EQ(ops.size(), 5u);
-    EXPECT_EQ(ops[2].X1, 88);
-    EXPECT_EQ(ops[2].X2, 1000 - 88);
-    EXPECT_EQ(ops[2].Y1, 70);
-    EXPECT_EQ(ops[4].Y2, 800 - 180);
-}
-
 }  // namespace
 }  // namespace nrvnc
