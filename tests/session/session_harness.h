@@ -1,10 +1,14 @@
-// A whole session on the fake desktop: the program's Main with a scripted
-// operator, and the clock readings at which the program asked about or
-// acted on the viewer process.
+// Whole sessions on the fake desktop: the program's Main with an operator
+// script, and a one-line record of what the run did to files, network and
+// processes, with the fake clock readings of its process lookups.
 #pragma once
 
 #include <gtest/gtest.h>
 
+#include <functional>
+#include <map>
+#include <new>
+#include <sstream>
 #include <string>
 #include <vector>
 
@@ -15,26 +19,21 @@
 
 namespace nrvnc::testing_session {
 
-// Entry form controls.
-constexpr int Field = 1;
-constexpr int Accept = 11;
-constexpr int Edit_Port = 12;
-constexpr int Edit_IP = 13;
-constexpr int Exit_Program = 14;
-// Message buttons.
-constexpr int Local = 0, Internet = 1, Exit_VNC = 2;
-constexpr int Yes = 0, No = 2, OK = 1, Continue = 0;
+using Strings = std::vector<std::string>;
 
-// Captions of the entry screens (the access-code caption goes on with the
-// repeater address and port).
-inline const std::string Host_Screen = "  Enter Host Name or IP Address  ";
-inline const std::string IP_Screen = "  Enter IP Address  ";
-inline const std::string Port_Screen = "  Enter Port Number  ";
 inline const std::string Code_Screen = "  Enter Remote Viewing Access Code";
+inline const std::string Default_Host = "Host Computer Name or IP Address";
+inline const std::string View_Start =
+    "vncviewer -viewonly -notoolbar -autoacceptincoming -autoscaling -password qx4817 ";
+inline const std::string Control_Start =
+    "vncviewer -notoolbar -autoacceptincoming -autoscaling -password qx4817 ";
+inline const std::string Command_End = " -dsmplugin SecureVNCPlugin.dsm";
 
-inline const std::string Password_Part =
-    " -notoolbar -autoacceptincoming -autoscaling -password qx4817 ";
-inline const std::string Plugin_Part = " -dsmplugin SecureVNCPlugin.dsm";
+inline std::string Replace_All(std::string s, const std::string& from, const std::string& to) {
+    for (auto at = s.find(from); at != std::string::npos; at = s.find(from, at + to.size()))
+        s.replace(at, from.size(), to);
+    return s;
+}
 
 // Passes everything to the fake's process table, noting the fake clock at
 // each start, list and termination.
@@ -53,22 +52,99 @@ class Timed_Processes : public Processes {
         terminate_times.push_back(d_.clock.now);
         d_.processes.Terminate(process_id);
     }
-
     std::vector<uint32_t> start_times, list_times, terminate_times;
 
   private:
     fake::Fake_Desktop& d_;
 };
 
-class Session : public ::testing::Test {
-  protected:
-    Session() {
-        d.files.files[Builtin::Viewer_File_Name] = "";  // the viewer beside the program
-        d.forms.do_events_limit = 400'000;              // a stuck run fails fast
+// One run of the program; the viewer is beside it and connects when started.
+struct Session_Run {
+    Session_Run() {
+        d.files.files[Builtin::Viewer_File_Name] = "";
+        d.processes.Script_Viewer({});
+        d.forms.do_events_limit = 400'000;  // a stuck run fails fast
     }
 
-    // Runs Main until the program ends. A run that waits for something that
-    // never comes fails the test and tells what the operator still waited for.
+    // The operator's script in words: "#16" waits for message 16; "host",
+    // "code", "ip", "port" for an entry screen; "'text" types; "clear",
+    // "Esc" and button names act. Other words change the desktop (Arrange):
+    // at once before the first wait, as an operator step after it.
+    void Play(const std::string& script) {
+        static const std::map<std::string, std::string> screens{
+            {"host", "  Enter Host Name or IP Address  "},
+            {"code", Code_Screen},
+            {"ip", "  Enter IP Address  "},
+            {"port", "  Enter Port Number  "}};
+        static const std::map<std::string, int> buttons{
+            {"Local", 0},      {"Internet", 1}, {"Exit_VNC", 2},     {"Yes", 0},
+            {"No", 2},         {"OK", 1},       {"Continue", 0},     {"Accept", 11},
+            {"Edit_Port", 12}, {"Edit_IP", 13}, {"Exit_Program", 14}};
+        bool waited = false;
+        std::istringstream words(script);
+        for (std::string w; words >> w;) {
+            waited = waited || w[0] == '#' || screens.count(w);
+            if (w[0] == '#')
+                op.On_Message(std::stoi(w.substr(1)));
+            else if (screens.count(w))
+                op.On_Screen(screens.at(w));
+            else if (w[0] == '\'')
+                op.Type(w.substr(1));
+            else if (w == "clear")
+                op.Clear_Field();
+            else if (w == "Esc")
+                op.Key(Key::Escape, 27);
+            else if (buttons.count(w))
+                op.Press(buttons.at(w));
+            else if (waited)
+                op.Run([this, w] { Arrange(w); });
+            else
+                Arrange(w);
+        }
+    }
+
+    void Arrange(const std::string& w) {
+        static const std::map<std::string, fake::Viewer_Behaviour> viewers{
+            {"connects", {}},
+            {"gone", {.Status_Window_After = -1, .Exits_After = 1200}},
+            {"stays", {.Status_Window_Closes_After = -1}},  // the host never answers
+            {"fails", {.Status_Window_Closes_After = -1, .Error_Box_After = 1500}},
+            {"fails-as-it-closes", {.Status_Window_Closes_After = 1500, .Error_Box_After = 1500}},
+            {"closed", {.Status_Window_Closes_After = -1, .Exits_After = 4000}},
+            {"windowless", {.Status_Window_After = -1, .Status_Window_Closes_After = -1}},
+            {"late", {.Status_Window_After = 3003, .Status_Window_Closes_After = -1}}};
+        const std::string arg =
+            Replace_All(w.substr(w.find(':') + 1), "builtin", Builtin::Default_Repeater_Host);
+        auto& files = d.files;
+        auto& net = d.network;
+        auto& procs = d.processes;
+        const std::map<std::string, std::function<void()>> actions{
+            {"stored", [&] { files.files["NRVNC.INI"] = "pc-9\r\n10.1.1.9\r\n5905\r\n"; }},
+            {"offline", [&] { net.internet_ok = false; }},
+            {"online", [&] { net.internet_ok = true; }},
+            {"answers", [&] { net.endpoints[arg] = fake::Endpoint{}; }},  // accepts after 5 ms
+            {"silent", [&] { net.endpoints.erase(arg); }},
+            {"download",  // the repeater address and port published on the FTP server
+             [&] {
+                 net.ftp.servers[Builtin::FTP_Server_Name].File =
+                     Replace_All(arg, ":", "\r\n") + "\r\n";
+             }},
+            {"viewer", [&] { procs.Script_Viewer(viewers.at(arg)); }},
+            {"stray", [&] { d.windows.Open("VNC Viewer Status for " + arg); }},  // no viewer's
+            {"clock", [&] { d.clock.now = static_cast<uint32_t>(std::stoul(arg, nullptr, 0)); }},
+            {"no-viewer", [&] { files.files.erase(Builtin::Viewer_File_Name); }},
+            {"hidden-viewer", [&] { files.hidden.insert(Builtin::Viewer_File_Name); }},
+            {"start-fails", [&] { procs.start_returns_zero = true; }},
+            {"start-raises", [&] { procs.start_raises = true; }},
+            {"list-raises", [&] { procs.list_raises = true; }},
+            {"out-of-memory",
+             [&] { procs.programs["vncviewer"] = [](uint32_t) { throw std::bad_alloc(); }; }}};
+        const auto action = actions.find(w.substr(0, w.find(':')));
+        ASSERT_NE(action, actions.end()) << "unknown word in the script: " << w;
+        action->second();
+    }
+
+    // Main until the program ends; a run that waits forever fails the test.
     int Run() {
         try {
             return Main(m);
@@ -78,84 +154,67 @@ class Session : public ::testing::Test {
         }
     }
 
-    std::string Repeater_Endpoint(const std::string& host = Builtin::Default_Repeater_Host,
-                                  const std::string& port = "5901") {
-        return host + ":" + port;
-    }
-    void Repeater_Answers(const std::string& host = Builtin::Default_Repeater_Host,
-                          const std::string& port = "5901") {
-        d.network.endpoints[Repeater_Endpoint(host, port)] = {fake::Endpoint::Kind::Accept, 5};
-    }
-
-    // The printed lines of a screen the operator looked at, blank rows left
-    // out.
-    static std::vector<std::string> Lines(const fake::Screen_Snapshot& s) {
-        std::vector<std::string> lines;
-        for (const std::string& t : s.Texts)
-            if (t.find_first_not_of(' ') != std::string::npos) lines.push_back(t);
-        return lines;
-    }
-
-    // What the operator looked at, in order: "message 0", "host", "code",
-    // "ip", "port".
-    std::vector<std::string> Transcript() const {
-        std::vector<std::string> out;
-        for (const fake::Screen_Snapshot& s : d.seen) {
-            const auto at = s.Caption.find("Message # ");
-            if (at != std::string::npos)
-                out.push_back("message " + s.Caption.substr(at + 10));
-            else if (s.Caption == Host_Screen)
-                out.push_back("host");
-            else if (s.Caption == IP_Screen)
-                out.push_back("ip");
-            else if (s.Caption == Port_Screen)
-                out.push_back("port");
-            else if (s.Caption.rfind(Code_Screen, 0) == 0)
-                out.push_back("code");
-            else
-                out.push_back(s.Caption);
+    // The printed lines of the last message # number shown, blank rows left out.
+    Strings Message_Lines(int number) const {
+        const std::string caption_end = "Message # " + std::to_string(number);
+        for (auto s = d.seen.rbegin(); s != d.seen.rend(); ++s) {
+            if (!s->Caption.ends_with(caption_end)) continue;
+            Strings lines;
+            for (const std::string& t : s->Texts)
+                if (t.find_first_not_of(' ') != std::string::npos) lines.push_back(t);
+            return lines;
         }
-        return out;
+        return {"never shown: " + caption_end};
     }
 
-    // The last snapshot of a screen ("message 16", "host"...).
-    fake::Screen_Snapshot Last_Seen(const std::string& what) const {
-        const std::vector<std::string> t = Transcript();
-        for (std::size_t i = t.size(); i-- > 0;)
-            if (t[i] == what) return d.seen[i];
-        ADD_FAILURE() << "never seen: " << what;
-        return {};
+    int Count(const Strings& log, const std::string& start) const {
+        int n = 0;
+        for (const std::string& entry : log) n += entry.starts_with(start);
+        return n;
     }
 
-    bool Settings_Written() const {
-        for (const std::string& op : d.files.operations)
-            if (op.rfind("write ", 0) == 0 || op.rfind("replace ", 0) == 0) return true;
-        return false;
-    }
-    int Settings_Reads() const {
-        int reads = 0;
-        for (const std::string& op : d.files.operations)
-            if (op == "read NRVNC.INI") ++reads;
-        return reads;
+    // A viewer command line without its constant parts.
+    static std::string Describe(std::string c) {
+        if (!c.ends_with(Command_End)) return "started " + c;
+        c.resize(c.size() - Command_End.size());
+        if (c.starts_with(View_Start)) return "view " + c.substr(View_Start.size());
+        if (c.starts_with(Control_Start)) return "control " + c.substr(Control_Start.size());
+        return "started " + c + Command_End;
     }
 
-    static std::string Local_Command(const std::string& host, bool control = false) {
-        return std::string(control ? "vncviewer" : "vncviewer -viewonly") + Password_Part + host +
-               Plugin_Part;
-    }
-    static std::string Internet_Command(const std::string& repeater, const std::string& port,
-                                        const std::string& code, bool control = false) {
-        return std::string(control ? "vncviewer" : "vncviewer -viewonly") + Password_Part +
-               "-proxy " + repeater + ":" + port + " ID:" + code + Plugin_Part;
-    }
-
-    // The program ended through the end sequence: windows minimised at the
-    // start and brought back at the end, nothing else posted.
-    void Expect_Ended_Cleanly(int status) {
-        EXPECT_EQ(status, 0);
-        EXPECT_EQ(d.windows.taskbar_commands, (std::vector<int>{419, 416}));
-        EXPECT_TRUE(d.operator_.Done()) << "operator steps left: " << d.operator_.Pending();
-        EXPECT_TRUE(d.forms.message_boxes.empty());
+    // What the run did: settings reads, downloads, repeater probes, viewer
+    // starts, the settings file written (CR LF shown as |), process lookups
+    // and terminations in ms after the launch tick, the abort message. The
+    // built-in repeater host reads "builtin".
+    std::string Record() const {
+        std::string out;
+        const auto add = [&](const std::string& part) { out += (out.empty() ? "" : "; ") + part; };
+        if (int n = Count(d.files.operations, "read NRVNC.INI")) add("read " + std::to_string(n));
+        if (int n = Count(d.network.ftp.calls, "open ")) add("downloads " + std::to_string(n));
+        std::string probes;
+        for (const auto& c : d.network.connections)
+            probes += " " + c.Host + ":" + std::to_string(c.Port);
+        if (!probes.empty()) add("probes" + probes);
+        for (const auto& [command, show] : d.processes.started)
+            add(Describe(command) + (show == Show_State::Hidden ? "" : " shown"));
+        if (Count(d.files.operations, "write ") + Count(d.files.operations, "replace ") > 0) {
+            const auto file = d.files.files.find("NRVNC.INI");
+            add("saved " +
+                (file == d.files.files.end() ? "nothing" : Replace_All(file->second, "\r\n", "|")));
+        }
+        for (const auto& [what, times] : {std::pair{"listed", &processes.list_times},
+                                          std::pair{"killed", &processes.terminate_times}}) {
+            std::string part = what;
+            for (uint32_t t : *times)
+                part += " +" + std::to_string(t - (processes.start_times.at(0) + 1));
+            if (!times->empty()) add(part);
+        }
+        const std::string abort = "The program aborted for the following reason: \r\n\r\n";
+        for (const auto& box : d.forms.message_boxes)
+            add(box.Title == "NRVNC" && box.Text.starts_with(abort)
+                    ? "abort " + box.Text.substr(abort.size())
+                    : "box " + box.Title + ": " + box.Text);
+        return Replace_All(out, Builtin::Default_Repeater_Host, "builtin");
     }
 
     fake::Fake_Desktop d;
@@ -164,5 +223,35 @@ class Session : public ::testing::Test {
     Misc m{platform};
     fake::Operator& op = d.operator_;
 };
+
+// A session, its record, and the lines of the last message the script waits
+// for. Every run must play the whole script (so the screens came in the
+// scripted order) and restore the windows minimised at the start.
+struct Flow {
+    const char* What;
+    std::string Script, Record;
+    Strings Shown{};
+    std::function<void(Session_Run&)> Check = nullptr;
+};
+
+inline void Play_Flows(const std::vector<Flow>& flows) {
+    for (const Flow& f : flows) {
+        SCOPED_TRACE(f.What);
+        Session_Run r;
+        r.Play(f.Script);
+
+        const int status = r.Run();
+
+        EXPECT_TRUE(r.op.Done()) << "operator steps left: " << r.op.Pending();
+        EXPECT_EQ(r.d.windows.taskbar_commands, (std::vector<int>{419, 416}));
+        EXPECT_EQ(r.Record(), f.Record);
+        EXPECT_EQ(status != 0, f.Record.find("abort ") != std::string::npos);
+        if (!f.Shown.empty()) {
+            EXPECT_EQ(r.Message_Lines(std::stoi(f.Script.substr(f.Script.rfind('#') + 1))),
+                      f.Shown);
+        }
+        if (f.Check) f.Check(r);
+    }
+}
 
 }  // namespace nrvnc::testing_session
