@@ -38,9 +38,7 @@ TEST(Linux_Clock, Tick_Count_Wraps_At_32_Bits_And_Weekday_Counts_From_Sunday_As_
 
     auto today = [] {
         time_t now = time(nullptr);
-        tm local{};
-        localtime_r(&now, &local);
-        return local.tm_wday + 1;
+        return localtime(&now)->tm_wday + 1;
     };
     const int day_before = today(), weekday = clock.Weekday();  // midnight may pass
     EXPECT_TRUE(weekday == day_before || weekday == today()) << weekday;
@@ -78,12 +76,13 @@ TEST(Linux_File_System, ProgramFiles_And_LocalAppData_Follow_The_Linux_Places) {
              Case{"LocalAppData", "", "relative/data", "/home/op", "/home/op/.local/share"},
              Case{"LocalAppData", nullptr, nullptr, nullptr, std::nullopt},
          }) {
+        SCOPED_TRACE(std::string(c.Name) + " " + (c.Own ? c.Own : "unset") + " " +
+                     (c.Xdg ? c.Xdg : "unset"));
         Environment_Guard environment;
         environment.Set(c.Name, c.Own);
         environment.Set("XDG_DATA_HOME", c.Xdg);
         environment.Set("HOME", c.Home);
-        EXPECT_EQ(Linux_File_System().Environment_Variable(c.Name), c.Expected)
-            << c.Name << " " << (c.Own ? c.Own : "unset") << " " << (c.Xdg ? c.Xdg : "unset");
+        EXPECT_EQ(Linux_File_System().Environment_Variable(c.Name), c.Expected);
     }
 }
 
@@ -133,7 +132,7 @@ TEST(Linux_File_System, Failures_Raise_Numbered_Errors_With_The_System_Words) {
 class Linux_Processes_Test : public ::testing::Test {
   protected:
     ~Linux_Processes_Test() override {
-        for (uint32_t pid : Started) kill(static_cast<pid_t>(pid), SIGKILL);
+        for (uint32_t pid : Started) kill(-static_cast<pid_t>(pid), SIGKILL);  // and its children
     }
     uint32_t Start(const std::string& line) {
         return Started.emplace_back(Processes.Start(line, Show_State::Hidden));

@@ -1,5 +1,4 @@
-#include "repeater/probe.h"
-
+// The probe, the search and the download of the repeater, on the fake desktop.
 #include <gtest/gtest.h>
 
 #include <algorithm>
@@ -8,7 +7,9 @@
 #include <vector>
 
 #include "builtin_values.h"
+#include "repeater/download.h"
 #include "repeater/frm_communications.h"
+#include "repeater/probe.h"
 #include "session/misc.h"
 #include "tests/fake/fake_desktop.h"
 
@@ -16,13 +17,37 @@ namespace nrvnc {
 namespace {
 
 using fake::Endpoint;
+using Ftp = fake::Fake_Ftp_Server;
 using Kind = Endpoint::Kind;
 
-// A program on the fake desktop, aimed at the stored repeater 10.1.1.5:5901.
+const std::string Server = Builtin::FTP_Server_Name;
+const std::string Stand_By = "     Stand by. Configuring connection.     ";
+std::string Step_Notice(const char* step) {
+    return std::string("  There was an error ") + step + " the Norvane FTP server.  ";
+}
+
+// A program on the fake desktop, with the stored repeater 10.1.1.5:5901 and
+// the FTP server as given (nullopt: no such server).
 struct Program {
-    Program() {
+    explicit Program(std::optional<Ftp> server = std::nullopt) {
         m.Repeater_IP = "10.1.1.5";
         m.Port_Num = "5901";
+        if (server) d.network.ftp.servers[Server] = *server;
+    }
+    // The rows of what the operator saw; empty rows are printed as blanks.
+    std::vector<std::string> Seen() const {
+        std::vector<std::string> rows;
+        for (const auto& s : d.seen)
+            for (const auto& t : s.Texts)
+                if (t.find_first_not_of(' ') != std::string::npos) rows.push_back(t);
+        return rows;
+    }
+    // Whether a visible form shows the text now.
+    bool Shows(const std::string& text) const {
+        return std::any_of(d.forms.live.begin(), d.forms.live.end(), [&](auto* f) {
+            const auto texts = d.Snapshot(*f).Texts;
+            return f->Visible() && std::count(texts.begin(), texts.end(), text) > 0;
+        });
     }
     fake::Fake_Desktop d;
     Misc m{d.platform()};
@@ -43,8 +68,7 @@ TEST(Probe, An_Answer_Counts_Until_Strictly_More_Than_1000_Ms_Have_Passed) {
              Case{"refused at once", Endpoint{Kind::Refuse, 1}, 1000, false, 1001},
              Case{"never answers", Endpoint{Kind::Never_Answer, 0}, 1000, false, 1001},
              Case{"unknown", std::nullopt, 1000, false, 1001},
-             Case{"never answers across the wrap", Endpoint{Kind::Never_Answer, 0}, 0xFFFFFE00,
-                  false, 1001},
+             Case{"silent across the wrap", Endpoint{Kind::Never_Answer}, 0xFFFFFE00, false, 1001},
              Case{"accepted after the wrap", Endpoint{Kind::Accept, 700}, 0xFFFFFF00, true, 700},
          }) {
         SCOPED_TRACE(c.Name);
@@ -61,8 +85,7 @@ TEST(Probe, An_Answer_Counts_Until_Strictly_More_Than_1000_Ms_Have_Passed) {
 
 TEST(Probe, A_Port_Text_Converts_Like_A_Long_And_A_Bad_One_Fails_At_Once) {
     struct Case {
-        const char* Host;
-        const char* Port;
+        const char *Host, *Port;
         int32_t Probed_Port;  // 0: no attempt at all
     };
     for (const Case& c :
@@ -76,92 +99,136 @@ TEST(Probe, A_Port_Text_Converts_Like_A_Long_And_A_Bad_One_Fails_At_Once) {
         r.m.Port_Num = c.Port;
         r.d.network.unresolvable.insert("no.such.host");
         r.d.network.endpoints["10.1.1.5:" + std::to_string(c.Probed_Port)] = {Kind::Accept, 3};
-        const uint32_t start = r.d.clock.now;
         EXPECT_EQ(Probe_Repeater(r.m), c.Probed_Port != 0);
-        if (c.Probed_Port != 0) {
-            ASSERT_EQ(r.d.network.connections.size(), 1u);
-            EXPECT_EQ(r.d.network.connections[0].Port, c.Probed_Port);
-        } else {
-            EXPECT_EQ(r.d.clock.now, start);  // no waiting
-            EXPECT_EQ(r.m.frmCommunications().Winsock1().State(), Socket_State::Closed);
-        }
+        EXPECT_EQ(r.d.clock.now, c.Probed_Port ? 1003u : 1000u);  // no waiting for a bad one
+        const auto& tried = r.d.network.connections;
+        EXPECT_EQ(tried.empty() ? 0 : tried[0].Port, c.Probed_Port);
     }
 }
 
-// Whether a visible form shows the text.
-bool Shows(const fake::Fake_Desktop& d, const std::string& text) {
-    return std::any_of(d.forms.live.begin(), d.forms.live.end(), [&](auto* f) {
-        const auto texts = d.Snapshot(*f).Texts;
-        return f->Visible() && std::count(texts.begin(), texts.end(), text) > 0;
-    });
-}
-const std::string Stand_By = "     Stand by. Configuring connection.     ";
-
-TEST(Check_Repeater, A_Single_Probe_Shows_Nothing_And_Never_Downloads) {
-    Program r;
-    r.d.network.ftp.servers[Builtin::FTP_Server_Name] = {.File = "10.2.2.2\r\n6000\r\n"};
-    r.d.network.endpoints["10.2.2.2:6000"] = {Kind::Accept, 1};
-    for (auto [what, found] : {std::pair{Kind::Refuse, false}, {Kind::Accept, true}}) {
-        r.d.network.endpoints["10.1.1.5:5901"] = {what, 1};
-        EXPECT_EQ(Check_Repeater(r.m, 1), found);
-    }
-    EXPECT_TRUE(r.d.forms.loaded_captions.empty());
-    EXPECT_TRUE(r.d.network.ftp.calls.empty());
-    EXPECT_EQ(r.m.Repeater_IP, "10.1.1.5");
-}
-
-TEST(Check_Repeater, The_Stored_Repeater_Or_Else_The_Fetched_One_Is_Probed) {
+TEST(Check_Repeater, Probes_The_Stored_Repeater_Or_Else_The_Fetched_One) {
     struct Case {
+        uint8_t Probe_Only;
         Kind Stored, Fetched;
-        bool Found, Downloads;
+        bool Folder, Found;
+        const char* Values;
+        std::size_t Probes;
+        const char* Notice;  // of a failed download, shown alone
     };
-    for (const Case& c : {Case{Kind::Accept, Kind::Accept, true, false},
-                          Case{Kind::Refuse, Kind::Accept, true, true},
-                          Case{Kind::Refuse, Kind::Refuse, false, true}}) {
-        SCOPED_TRACE(static_cast<int>(c.Stored) * 10 + static_cast<int>(c.Fetched));
-        Program r;
-        r.d.network.ftp.servers[Builtin::FTP_Server_Name] = {.File = "10.2.2.2\n6000\n"};
+    for (const Case& c : {
+             // A single probe shows nothing and never downloads.
+             Case{1, Kind::Accept, Kind::Accept, true, true, "10.1.1.5:5901", 1, nullptr},
+             Case{1, Kind::Refuse, Kind::Accept, true, false, "10.1.1.5:5901", 1, nullptr},
+             Case{0, Kind::Accept, Kind::Accept, true, true, "10.1.1.5:5901", 1, nullptr},
+             Case{0, Kind::Refuse, Kind::Accept, true, true, "10.2.2.2:6000", 2, nullptr},
+             // Fetched values stay, even when that repeater is down too.
+             Case{0, Kind::Refuse, Kind::Refuse, true, false, "10.2.2.2:6000", 2, nullptr},
+             Case{0, Kind::Refuse, Kind::Accept, false, false, "10.1.1.5:5901", 1,
+                  "finding the file path on"},
+         }) {
+        SCOPED_TRACE(std::to_string(c.Probe_Only) + " " + c.Values + (c.Notice ? " failed" : ""));
+        Program r(Ftp{.Has_Folder = c.Folder, .File = "10.2.2.2\n6000\n"});
         r.d.network.endpoints["10.1.1.5:5901"] = {c.Stored, 20};
         r.d.network.endpoints["10.2.2.2:6000"] = {c.Fetched, 20};
         bool stand_by_while_probing = false;
-        r.d.At(10, [&] { stand_by_while_probing = Shows(r.d, Stand_By); });
+        r.d.At(10, [&] { stand_by_while_probing = r.Shows(Stand_By); });
+        std::size_t live_with_notice = 0;
+        r.d.operator_.On_Message(3).Run([&] { live_with_notice = r.d.forms.live.size(); }).Press(1);
 
-        EXPECT_EQ(Check_Repeater(r.m, 0), c.Found);
-        EXPECT_TRUE(stand_by_while_probing);
-        // Fetched values stay, even when that repeater is down too.
-        EXPECT_EQ(r.m.Repeater_IP, c.Downloads ? "10.2.2.2" : "10.1.1.5");
-        EXPECT_EQ(r.m.Port_Num, c.Downloads ? "6000" : "5901");
-        EXPECT_EQ(r.d.network.ftp.calls.empty(), !c.Downloads);
-        EXPECT_EQ(r.d.network.connections.size(), c.Downloads ? 2u : 1u);
-        EXPECT_EQ(r.d.forms.loaded_captions.size(), 1u);  // the stand-by notice only
+        EXPECT_EQ(Check_Repeater(r.m, c.Probe_Only), c.Found);
+        EXPECT_EQ(stand_by_while_probing, c.Probe_Only == 0);
+        EXPECT_EQ(r.m.Repeater_IP + ":" + r.m.Port_Num, c.Values);
+        EXPECT_EQ(r.d.network.connections.size(), c.Probes);
+        EXPECT_EQ(r.Seen(), c.Notice ? std::vector<std::string>{Step_Notice(c.Notice)}
+                                     : std::vector<std::string>{});
+        EXPECT_EQ(live_with_notice, c.Notice ? 1u : 0u);  // no stand-by behind the notice
         EXPECT_FALSE(r.m.MsgBox_Loaded);
         EXPECT_TRUE(r.d.forms.live.empty());
     }
 }
 
-TEST(Check_Repeater, A_Failed_Download_Shows_One_Notice_After_The_Stand_By_Is_Gone) {
-    Program r;
-    r.d.network.endpoints["10.1.1.5:5901"] = {Kind::Refuse, 1};
-    r.d.network.ftp.servers[Builtin::FTP_Server_Name] = {.Has_Folder = false, .File = std::nullopt};
-    bool stand_by_seen = false;
-    r.d.At(500, [&] { stand_by_seen = Shows(r.d, Stand_By); });
-    std::size_t live_with_notice = 0;
-    r.d.operator_.On_Message(3).Run([&] { live_with_notice = r.d.forms.live.size(); }).Press(1);
+TEST(Download, A_Good_File_Replaces_The_Values_And_No_Copy_Is_Left) {
+    Program r(Ftp{.File = "10.2.2.2\n6000\n"});
+    r.d.files.files["Repeater.Dat"] = "10.9.9.9\r\n9999\r\n";  // an older copy
+    EXPECT_TRUE(Get_Repeater_IP_File(r.m));
+    EXPECT_EQ(r.m.Repeater_IP + ":" + r.m.Port_Num, "10.2.2.2:6000");
+    EXPECT_EQ(r.d.files.operations,
+              (std::vector<std::string>{"read Repeater.Dat", "delete Repeater.Dat"}));
+    EXPECT_EQ(r.d.files.files.count("Repeater.Dat"), 0u);
+    EXPECT_TRUE(r.d.forms.loaded_captions.empty());  // nothing shown
+    const std::string login =
+        std::string(" 0 ") + Builtin::FTP_User_Name + " " + Builtin::FTP_Password;
+    EXPECT_EQ(
+        r.d.network.ftp.calls,
+        (std::vector<std::string>{"open NR Repeater IP File Download", "connect " + Server + login,
+                                  "cd VNCRepeater", "get Repeater.Dat Repeater.Dat ascii",
+                                  "close 101", "close 100"}));  // connection, then session
+    EXPECT_EQ(r.m.FTP_Handle, 0u);
 
-    EXPECT_FALSE(Check_Repeater(r.m, 0));
-    EXPECT_TRUE(r.d.operator_.Done());
-    EXPECT_TRUE(stand_by_seen);
-    EXPECT_EQ(live_with_notice, 1u);  // the notice alone: no stand-by behind it
-    ASSERT_EQ(r.d.seen.size(), 1u);
-    const auto& texts = r.d.seen[0].Texts;
-    EXPECT_EQ(std::count(texts.begin(), texts.end(),
-                         "  There was an error finding the file path on the Norvane FTP server.  "),
-              1);
-    EXPECT_EQ(r.d.seen[0].Buttons, (std::map<int, std::string>{{1, "&OK"}}));
-    EXPECT_EQ(r.d.network.connections.size(), 1u);  // no second probe
-    EXPECT_EQ(r.m.Repeater_IP, "10.1.1.5");
-    EXPECT_FALSE(r.m.MsgBox_Loaded);
-    EXPECT_TRUE(r.d.forms.live.empty());
+    // A server that refuses the plain name is asked again by the URL form.
+    Program url(Ftp{.Accept_Plain_Name = false, .File = "10.3.3.3\r\n7000\r\n"});
+    EXPECT_TRUE(Get_Repeater_IP_File(url.m));
+    EXPECT_EQ(url.m.Repeater_IP, "10.3.3.3");
+    EXPECT_EQ(url.d.network.ftp.calls.at(2), "connect ftp://" + Server + login);
+}
+
+TEST(Download, Each_Failing_Step_Shows_Its_Own_Notice_Once_And_Keeps_Everything) {
+    struct Case {
+        const char* Name;
+        std::optional<Ftp> Server;
+        const char* Step;
+    };
+    const std::string file = "10.2.2.2\r\n6000\r\n";
+    for (const Case& c : {
+             Case{"server unknown", std::nullopt, "connecting to"},
+             Case{"login refused", Ftp{.Login_Refused = true, .File = file}, "connecting to"},
+             Case{"both names refused",
+                  Ftp{.Accept_Plain_Name = false, .Accept_Url_Name = false, .File = file},
+                  "connecting to"},
+             Case{"no folder", Ftp{.Has_Folder = false, .File = file}, "finding the file path on"},
+             Case{"no file", Ftp{}, "transferring the repeater IP file from"},
+             Case{"local write fails", Ftp{.File = file, .Local_Write_Fails = true},
+                  "transferring the repeater IP file from"},
+         }) {
+        SCOPED_TRACE(c.Name);
+        Program r(c.Server);
+        r.d.files.files["Repeater.Dat"] = "older copy\r\n1\r\n";
+        r.d.operator_.On_Message(3).Press(1);
+        EXPECT_FALSE(Get_Repeater_IP_File(r.m));
+        EXPECT_TRUE(r.d.operator_.Done());
+        EXPECT_EQ(r.Seen(), std::vector<std::string>{Step_Notice(c.Step)});
+        EXPECT_FALSE(r.m.MsgBox_Loaded);
+        EXPECT_EQ(r.m.Repeater_IP + ":" + r.m.Port_Num, "10.1.1.5:5901");
+        EXPECT_EQ(r.m.FTP_Handle, 0u);
+        EXPECT_TRUE(r.d.network.ftp.open_handles.empty());
+        EXPECT_EQ(r.d.files.files["Repeater.Dat"], "older copy\r\n1\r\n");
+    }
+}
+
+TEST(Download, Only_Two_Short_Clean_Lines_Are_Taken_From_The_File) {
+    const std::string big(1 << 16, 'x');
+    struct Case {
+        const char* Name;
+        std::string Content;  // as the server stores it (LF is sent as CR LF)
+        const char* Expected;
+    };
+    for (const Case& c : {
+             Case{"more lines are ignored", "10.2.2.2\n6000\nthird\n", "10.2.2.2:6000"},
+             Case{"one line", "10.2.2.2\n", "10.2.2.2:5901"},
+             Case{"empty", "", "10.1.1.5:5901"},
+             Case{"an overlong first line", std::string(300, 'a') + "\n6000\n", "10.1.1.5:6000"},
+             Case{"an escape sequence", "10.2.2.2\n\x1b[2J6000\n", "10.2.2.2:5901"},
+             Case{"binary", std::string("\x7f\x45LF\x02\x01\x01\0\0\0\n\x03\0>\0\n", 16),
+                  "10.1.1.5:5901"},
+             Case{"two lines, then a lot", "10.2.2.2\n6000\n" + big, "10.2.2.2:6000"},
+             Case{"one huge line", big, "10.1.1.5:5901"},
+         }) {
+        SCOPED_TRACE(c.Name);
+        Program r(Ftp{.File = c.Content});
+        EXPECT_TRUE(Get_Repeater_IP_File(r.m));
+        EXPECT_EQ(r.m.Repeater_IP + ":" + r.m.Port_Num, c.Expected);
+        EXPECT_EQ(r.d.files.files.count("Repeater.Dat"), 0u);
+    }
 }
 
 }  // namespace

@@ -117,27 +117,5 @@ TEST_F(Download_Real, Each_Failure_Shows_Its_Notice_And_Keeps_The_Values) {
     }
 }
 
-TEST_F(Download_Real, A_Repeater_That_Moved_Is_Found_Through_The_Server) {
-    Loopback_Listener old_place;  // bound, not listening: refuses
-    Loopback_Listener new_place;
-    new_place.Listen();
-    Loopback_Ftp_Server server;
-    const std::string file = "127.0.0.1\n" + std::to_string(new_place.Port) + "\n";
-    server.Publish(file.c_str());
-    Real_Machine r(server.Port);
-    r.m.Repeater_IP = "127.0.0.1";
-
-    // A single probe of the old place never asks the server.
-    r.m.Port_Num = std::to_string(old_place.Port);
-    EXPECT_FALSE(Check_Repeater(r.m, 1));
-    EXPECT_TRUE(r.Network_Service.Ftp_Service.Servers.empty());
-
-    EXPECT_TRUE(Check_Repeater(r.m, 0));
-    EXPECT_EQ(r.m.Port_Num, std::to_string(new_place.Port));
-    EXPECT_GE(new_place.Accept(), 0);
-    EXPECT_TRUE(r.d.forms.live.empty());
-    EXPECT_TRUE(std::filesystem::is_empty(Work.Path));
-}
-
 }  // namespace
 }  // namespace nrvnc
