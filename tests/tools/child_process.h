@@ -70,6 +70,14 @@ inline void Reap(pid_t pid) {
     if (pid > 0 && kill(pid, SIGTERM) == 0) Exit_Status(pid, 3s);
 }
 
+// Polls until done() holds; false when the time is up.
+template <typename Done>
+bool Wait_Until(Done done, std::chrono::milliseconds limit = 10s) {
+    for (auto end = Clock::now() + limit; !done(); std::this_thread::sleep_for(5ms))
+        if (Clock::now() >= end) return false;
+    return true;
+}
+
 // Up to count bytes, fewer at the end of the stream or when time is up; with
 // line, the first line without its newline.
 inline std::string Read(int fd, std::chrono::milliseconds limit, size_t count = SIZE_MAX,

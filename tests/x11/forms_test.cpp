@@ -1,0 +1,302 @@
+// Forms as real X windows: caption, fixed size, kept drawing, the busy
+// pointer, the resolution, fonts; keys and clicks reaching the handlers; the
+// system message box.
+#include "tests/x11/x11_test_support.h"
+// clang-format off
+#include <X11/XKBlib.h>
+#include <X11/cursorfont.h>
+#include <X11/extensions/Xfixes.h>
+#include "platform/x11/fonts.h"
+// clang-format on
+
+#include <algorithm>
+#include <atomic>
+#include <thread>
+
+namespace x11_test {
+namespace {
+
+class Forms_Test : public X11_Test {
+  protected:
+    nrvnc::Form_Events no_events_;
+};
+
+TEST_F(Forms_Test, ShownFormCarriesItsCaptionAndAFixedSize) {
+    auto form = runtime_->Load_Form(Dialog_Design("  Norvane 16"), no_events_);
+    Show(*form);
+    Window w = Handle(*form);
+    const Atom utf8 = XInternAtom(c_, "UTF8_STRING", False);
+    for (std::string caption : {"  Norvane 16", "  Enter Port Number  "}) {
+        form->Set_Caption(caption);
+        Settle();
+        EXPECT_EQ(Property(c_, w, "WM_NAME", XA_STRING), caption);
+        EXPECT_EQ(Property(c_, w, "_NET_WM_NAME", utf8), caption);
+    }
+    // 6000 x 4000 twips at 96 dpi less the frame, and no other size allowed.
+    Rect r = Root_Rect(c_, w);
+    EXPECT_EQ(r.W, 400 - 6);
+    EXPECT_EQ(r.H, 267 - 26);
+    XSizeHints hints{};
+    long supplied = 0;
+    ASSERT_TRUE(XGetWMNormalHints(c_, w, &hints, &supplied));
+    EXPECT_EQ(hints.flags & (PMinSize | PMaxSize), PMinSize | PMaxSize);
+    EXPECT_EQ((std::vector{hints.min_width, hints.max_width, hints.min_height, hints.max_height}),
+              (std::vector{r.W, r.W, r.H, r.H}));
+}
+
+TEST_F(Forms_Test, DrawingSurvivesBeingCoveredAndExposed) {
+    auto form = runtime_->Load_Form(Dialog_Design("drawing"), no_events_);
+    form->Box(300, 300, 1500, 1200, Rgb(255, 0, 0), true);  // 20..100 x 20..80 px, painted unshown
+    Show(*form);
+    Settle();
+    Rect r = Root_Rect(c_, Handle(*form));
+    auto expect_picture = [&](nrvnc::Color box) {
+        EXPECT_EQ(Pixel_At(r.X + 20, r.Y + 20), box);  // corners inclusive
+        EXPECT_EQ(Pixel_At(r.X + 100, r.Y + 80), box);
+        EXPECT_EQ(Pixel_At(r.X + 101, r.Y + 81), Rgb(0, 0, 0));
+    };
+    expect_picture(Rgb(255, 0, 0));
+
+    // Another client's window covers the form and goes; then the whole form
+    // is exposed. The drawing comes back without the program painting.
+    Window cover = XCreateSimpleWindow(c_, DefaultRootWindow(c_), r.X, r.Y, 300, 200, 0, 0, ~0ul);
+    XMapRaised(c_, cover);
+    XSync(c_, False);
+    EXPECT_EQ(Pixel_At(r.X + 50, r.Y + 50), Rgb(255, 255, 255));
+    XDestroyWindow(c_, cover);
+    XSync(c_, False);
+    expect_picture(Rgb(255, 0, 0));
+    XClearArea(c_, Handle(*form), 0, 0, 0, 0, True);
+    Settle();
+    expect_picture(Rgb(255, 0, 0));
+    form->Cls();
+    Settle();
+    expect_picture(Rgb(0, 0, 0));
+}
+
+// The pixels of the cursor the pointer shows now.
+std::vector<unsigned long> Cursor_Image(Display* d) {
+    XSync(d, False);
+    std::vector<unsigned long> pixels;
+    if (XFixesCursorImage* image = XFixesGetCursorImage(d)) {
+        pixels.assign(image->pixels, image->pixels + image->width * image->height);
+        XFree(image);
+    }
+    return pixels;
+}
+
+TEST_F(Forms_Test, HourglassPointerIsTheWatchCursor) {
+    int event_base, error_base;
+    if (!XFixesQueryExtension(c_, &event_base, &error_base)) GTEST_SKIP() << "no XFIXES";
+    auto form = runtime_->Load_Form(Dialog_Design("busy"), no_events_);
+    Show(*form);
+    Window w = Handle(*form);
+    Rect r = Root_Rect(c_, w);
+    XTestFakeMotionEvent(c_, -1, r.X + 20, r.Y + 20, CurrentTime);
+    // The server shows a new cursor a moment after a change: wait for two
+    // samples alike.
+    std::vector<unsigned long> normal, watch;
+    ASSERT_TRUE(
+        Pump_Until([&] { return normal == (normal = Cursor_Image(c_)) && !normal.empty(); }));
+    // What the watch cursor looks like here, set behind the runtime's back.
+    Cursor watch_cursor = XCreateFontCursor(c_, XC_watch);
+    XDefineCursor(c_, w, watch_cursor);
+    ASSERT_TRUE(Pump_Until([&] { return (watch = Cursor_Image(c_)) != normal; }));
+    XUndefineCursor(c_, w);
+    XFreeCursor(c_, watch_cursor);
+    ASSERT_TRUE(Pump_Until([&] { return Cursor_Image(c_) == normal; }));
+
+    form->Set_Pointer(nrvnc::Mouse_Pointer::Hourglass);
+    EXPECT_TRUE(Pump_Until([&] { return Cursor_Image(c_) == watch; }));
+    form->Set_Pointer(nrvnc::Mouse_Pointer::Default);
+    EXPECT_TRUE(Pump_Until([&] { return Cursor_Image(c_) == normal; }));
+}
+
+TEST(Resolution_Test, TwipsPerPixelFollowTheServerAndXftDpi) {
+    Xvfb server(120, "800x600x24");
+    if (!server.Running()) GTEST_SKIP() << "Xvfb is not installed";
+    EXPECT_DOUBLE_EQ(nrvnc::X11_Display::Open(server.Name())->Twips_Per_Pixel(), 12);
+    // A desktop that sets Xft.dpi decides the resolution.
+    Display* d = XOpenDisplay(server.Name().c_str());
+    std::string resources = "Xft.dpi:\t144\n";
+    XChangeProperty(d, DefaultRootWindow(d), XA_RESOURCE_MANAGER, XA_STRING, 8, PropModeReplace,
+                    reinterpret_cast<const unsigned char*>(resources.data()),
+                    static_cast<int>(resources.size()));
+    XCloseDisplay(d);
+    EXPECT_DOUBLE_EQ(nrvnc::X11_Display::Open(server.Name())->Twips_Per_Pixel(), 10);
+}
+
+TEST_F(Forms_Test, CourierNewIsListedAndSizesAreWholePixels) {
+    EXPECT_DOUBLE_EQ(runtime_->Twips_Per_Pixel_X(), 15);  // 96 dpi
+    if (nrvnc::Family_Resolves_To("Liberation Mono", {})) {
+        std::vector<std::string> fonts;
+        for (int i = 0; i < runtime_->Font_Count(); ++i) fonts.push_back(runtime_->Font(i));
+        EXPECT_NE(std::find(fonts.begin(), fonts.end(), "Courier New"), fonts.end());
+    }
+    // At 96 dpi a pixel is 0.75 point.
+    for (auto [set, whole] :
+         {std::pair{1.0f, 0.75f}, {9.0f, 9.0f}, {10.0f, 9.75f}, {14.0f, 14.25f}})
+        EXPECT_EQ(runtime_->Fonts().Renderable_Size("Courier New", set), whole) << set;
+    // A form reads back what the screen renders.
+    auto form = runtime_->Load_Form(Dialog_Design("sizes"), no_events_);
+    form->Set_Font_Size(10);
+    EXPECT_EQ(form->Font_Size(), 9.75f);
+}
+
+struct Recorder : nrvnc::Form_Events {
+    std::vector<std::pair<int, int>> downs;  // key code, shift
+    std::vector<int> presses, clicks;
+    bool drop_letters = false;
+    void Form_KeyDown(int16_t& key, int16_t shift) override { downs.push_back({key, shift}); }
+    void Form_KeyPress(int16_t& ch) override {
+        presses.push_back(ch);
+        if (drop_letters && std::isalpha(ch)) ch = 0;
+    }
+    void Control_Click(int id) override { clicks.push_back(id); }
+};
+
+class Input_Test : public X11_Test {
+  protected:
+    // A text box (id 1) and an "&Accept" button (id 11), focused.
+    std::unique_ptr<nrvnc::Form> Load_Shown() {
+        auto design = Dialog_Design("input");
+        nrvnc::Control_Design field, accept;
+        field.Id = 1, field.Kind = nrvnc::Control_Kind::Text_Box, field.Width = 3000;
+        field.Left = 750, field.Top = 450;
+        accept.Id = 11, accept.Caption = "&Accept", accept.Tab_Index = 1, accept.Width = 1500;
+        accept.Left = 750, accept.Top = 1500, accept.Height = 600;
+        design.Controls = {field, accept};
+        auto form = runtime_->Load_Form(design, events_);
+        Show(*form);
+        XSetInputFocus(c_, Handle(*form), RevertToParent, CurrentTime);
+        return form;
+    }
+    Recorder events_;
+};
+
+TEST_F(Input_Test, KeysArriveWithTheVirtualKeyCodesAndCharacters) {
+    const struct {
+        KeySym Sym;
+        bool Num_Lock, Shift;
+        int Key_Code, Character;
+    } cases[] = {
+        {XK_0, 0, 0, 48, '0'},       {XK_9, 0, 0, 57, '9'},       {XK_KP_0, 1, 0, 96, '0'},
+        {XK_KP_9, 1, 0, 105, '9'},   {XK_period, 0, 0, 190, '.'}, {XK_KP_Decimal, 1, 0, 110, '.'},
+        {XK_F2, 0, 0, 113, 0},       {XK_Escape, 0, 0, 27, 27},   {XK_Return, 0, 0, 13, 13},
+        {XK_KP_Enter, 0, 0, 13, 13}, {XK_Left, 0, 0, 37, 0},      {XK_Up, 0, 0, 38, 0},
+        {XK_Right, 0, 0, 39, 0},     {XK_Down, 0, 0, 40, 0},      {XK_Delete, 0, 0, 46, 0},
+        {XK_BackSpace, 0, 0, 8, 8},  {XK_Tab, 0, 0, 9, 9},        {XK_a, 0, 0, 65, 'a'},
+        {XK_a, 0, 1, 65, 'A'},       {XK_KP_Home, 0, 0, 36, 0},  // Num Lock off: cursor keys
+    };
+    auto form = runtime_->Load_Form(Dialog_Design("keys"), events_);
+    Show(*form);
+    XSetInputFocus(c_, Handle(*form), RevertToParent, CurrentTime);
+    const unsigned num_lock = XkbKeysymToModifiers(c_, XK_Num_Lock);
+    for (const auto& k : cases) {
+        SCOPED_TRACE(XKeysymToString(k.Sym));
+        XkbLockModifiers(c_, XkbUseCoreKbd, num_lock, k.Num_Lock ? num_lock : 0);
+        events_.downs.clear();
+        events_.presses.clear();
+        Press_Key(c_, k.Sym, k.Shift);
+        std::vector<std::pair<int, int>> downs = {{k.Key_Code, k.Shift}};
+        if (k.Shift) downs.insert(downs.begin(), {16, 0});  // Shift itself comes down first
+        ASSERT_TRUE(Pump_Until([&] { return events_.downs.size() >= downs.size(); }));
+        Settle();
+        EXPECT_EQ(events_.downs, downs);
+        EXPECT_EQ(events_.presses, k.Character ? std::vector{k.Character} : std::vector<int>{});
+    }
+    XkbLockModifiers(c_, XkbUseCoreKbd, num_lock, 0);
+}
+
+TEST_F(Input_Test, TheFormDropsKeysAndEnterPressesTheFocusedButton) {
+    events_.drop_letters = true;
+    auto form = Load_Shown();
+    form->Item(1).Set_Focus();
+    for (KeySym k : {XK_1, XK_x, XK_2, XK_period, XK_BackSpace, XK_3}) Press_Key(c_, k);
+    ASSERT_TRUE(Pump_Until([&] { return events_.downs.size() >= 6; }));
+    EXPECT_EQ(form->Item(1).Text(), "123");
+    // Tab moves the focus on to the button.
+    Press_Key(c_, XK_Tab);
+    Press_Key(c_, XK_Return);
+    ASSERT_TRUE(Pump_Until([&] { return !events_.clicks.empty(); }));
+    EXPECT_EQ(events_.clicks, std::vector{11});
+}
+
+TEST_F(Input_Test, ClickAndAccessKeyFireTheButtonsClick) {
+    auto form = Load_Shown();
+    Settle();
+    Window root, parent, *kids = nullptr;
+    unsigned n = 0;
+    XQueryTree(c_, Handle(*form), &root, &parent, &kids, &n);
+    ASSERT_EQ(n, 2u);
+    Rect b = Root_Rect(c_, kids[1]);  // the button
+    XFree(kids);
+    XTestFakeMotionEvent(c_, -1, b.X + b.W / 2, b.Y + b.H / 2, CurrentTime);
+    XTestFakeButtonEvent(c_, 1, True, CurrentTime);
+    XTestFakeButtonEvent(c_, 1, False, CurrentTime);
+    XSync(c_, False);
+    ASSERT_TRUE(Pump_Until([&] { return !events_.clicks.empty(); }));
+    EXPECT_EQ(dynamic_cast<nrvnc::X11_Form&>(*form).Focused_Id(), 11);
+
+    form->Item(1).Set_Focus();
+    KeyCode alt = XKeysymToKeycode(c_, XK_Alt_L);
+    XTestFakeKeyEvent(c_, alt, True, CurrentTime);
+    Press_Key(c_, XK_a);
+    XTestFakeKeyEvent(c_, alt, False, CurrentTime);
+    ASSERT_TRUE(Pump_Until([&] { return events_.clicks.size() == 2; }));
+    EXPECT_EQ(events_.clicks, (std::vector{11, 11}));
+    EXPECT_EQ(form->Item(1).Text(), "");  // the letter went to the button, not the field
+}
+
+// The viewable top-level window with this title, or 0.
+Window Find(Display* d, const std::string& title) {
+    Window root, parent, *kids = nullptr, found = 0;
+    unsigned n = 0;
+    XQueryTree(d, DefaultRootWindow(d), &root, &parent, &kids, &n);
+    for (unsigned i = 0; i < n && !found; ++i)
+        if (Viewable(d, kids[i]) && Property(d, kids[i], "WM_NAME", XA_STRING) == title)
+            found = kids[i];
+    if (kids) XFree(kids);
+    return found;
+}
+
+TEST_F(Input_Test, MessageBoxClosesOnEnter) {
+    for (KeySym key : {XK_Return, XK_KP_Enter}) {
+        const std::string title = std::string("Box ") + XKeysymToString(key);
+        std::atomic<bool> seen = false, stuck = false;
+        // The operator, in a thread of its own while the box waits.
+        std::thread answer([&, d = XOpenDisplay(server_->Name().c_str())] {
+            Window box = 0, focus;
+            int revert;
+            if ((seen = Wait_Until([&] { return (box = Find(d, title)) != 0; }))) {
+                Wait_Until([&] { return XGetInputFocus(d, &focus, &revert), focus == box; }, 5s);
+                Press_Key(d, key);
+            }
+            // Should the key not close it, close it as a window manager
+            // would, so that the test ends and fails.
+            if (seen && (stuck = !Wait_Until([&] { return !Find(d, title); }, 5s))) {
+                XEvent e{};
+                e.xclient.type = ClientMessage;
+                e.xclient.window = box;
+                e.xclient.message_type = XInternAtom(d, "WM_PROTOCOLS", False);
+                e.xclient.format = 32;
+                e.xclient.data.l[0] = static_cast<long>(XInternAtom(d, "WM_DELETE_WINDOW", False));
+                XSendEvent(d, box, False, 0, &e);
+            }
+            XCloseDisplay(d);
+        });
+        runtime_->Message_Box("\r\n     The Access Code must be 4 character number.    ", title);
+        answer.join();
+        EXPECT_TRUE(seen);
+        EXPECT_FALSE(stuck);
+    }
+}
+
+}  // namespace
+}  // namespace x11_test
+
+// fontconfig keeps its configuration, loaded on first use, until the
+// process ends; the leak checker of sanitizer builds need not report it.
+extern "C" const char* __lsan_default_suppressions() {
+    return "leak:libfontconfig.so\n";
+}
