@@ -1,25 +1,138 @@
-// Forms as real X windows: caption, fixed size, kept drawing, the busy
-// pointer, the resolution, fonts; keys and clicks reaching the handlers; the
-// system message box.
-#include "tests/x11/x11_test_support.h"
+// The X11 backend on a private Xvfb, looked at and driven through a second
+// client connection of the test's own (XTest types and clicks): forms as
+// real windows, keys and clicks reaching the handlers, the system message
+// box, other programs' windows, and the program where there is no display.
+
+// gtest and the seam before X.h, which makes None and Status macros.
 // clang-format off
+#include <gtest/gtest.h>
+#include "platform/x11/xlib.h"
 #include <X11/XKBlib.h>
 #include <X11/cursorfont.h>
+#include <X11/extensions/XTest.h>
 #include <X11/extensions/Xfixes.h>
-#include "platform/x11/fonts.h"
+#include <X11/keysym.h>
 // clang-format on
 
 #include <algorithm>
 #include <atomic>
+#include <memory>
+#include <string>
 #include <thread>
+#include <utility>
+
+#include "platform/x11/desktop.h"
+#include "platform/x11/display.h"
+#include "platform/x11/fonts.h"
+#include "platform/x11/forms.h"
+#include "platform/x11/window.h"
+#include "tests/tools/child_process.h"
 
 namespace x11_test {
 namespace {
 
-class Forms_Test : public X11_Test {
+using namespace child_test;
+using nrvnc::Rgb;
+
+std::string Property(Display* d, Window w, const char* name, Atom type) {
+    Atom actual;
+    int format;
+    unsigned long count, after;
+    unsigned char* data = nullptr;
+    std::string value;
+    if (XGetWindowProperty(d, w, XInternAtom(d, name, False), 0, 4096, False, type, &actual,
+                           &format, &count, &after, &data) == Success &&
+        data && actual == type)
+        value.assign(reinterpret_cast<char*>(data), count);
+    if (data) XFree(data);
+    return value;
+}
+
+struct Rect {
+    int X = 0, Y = 0, W = 0, H = 0;
+};
+// The window's position on the root and its size.
+Rect Root_Rect(Display* d, Window w) {
+    Rect r;
+    XWindowAttributes wa{};
+    Window child;
+    if (!XGetWindowAttributes(d, w, &wa)) return r;
+    XTranslateCoordinates(d, w, DefaultRootWindow(d), 0, 0, &r.X, &r.Y, &child);
+    return {r.X, r.Y, wa.width, wa.height};
+}
+
+bool Viewable(Display* d, Window w) {
+    XWindowAttributes wa{};
+    return XGetWindowAttributes(d, w, &wa) && wa.map_state == IsViewable;
+}
+
+void Press_Key(Display* d, KeySym sym, bool shift = false) {
+    KeyCode code = XKeysymToKeycode(d, sym), shift_code = XKeysymToKeycode(d, XK_Shift_L);
+    if (shift) XTestFakeKeyEvent(d, shift_code, True, CurrentTime);
+    XTestFakeKeyEvent(d, code, True, CurrentTime);
+    XTestFakeKeyEvent(d, code, False, CurrentTime);
+    if (shift) XTestFakeKeyEvent(d, shift_code, False, CurrentTime);
+    XSync(d, False);
+}
+
+// One Xvfb for the test program; each test opens its own connections, so
+// its windows go with it.
+class X11_Test : public ::testing::Test {
   protected:
+    static void SetUpTestSuite() {
+        if (!server_) server_ = std::make_unique<Xvfb>();
+    }
+    void SetUp() override {
+        if (!server_->Running()) GTEST_SKIP() << "Xvfb is not installed";
+        ASSERT_NE(display_ = nrvnc::X11_Display::Open(server_->Name()), nullptr);
+        runtime_ = std::make_unique<nrvnc::X11_Forms_Runtime>(*display_, "NRVNC");
+        ASSERT_NE(c_ = XOpenDisplay(server_->Name().c_str()), nullptr);
+        XSetErrorHandler([](Display*, XErrorEvent*) { return 0; });  // windows come and go
+    }
+    void TearDown() override {
+        if (c_) XCloseDisplay(c_);
+    }
+
+    // A form with the dialogs' frame, 6000 x 4000 twips at (1500, 1200).
+    static nrvnc::Form_Design Dialog_Design(const std::string& caption) {
+        nrvnc::Form_Design d;
+        d.Caption = caption, d.Key_Preview = true, d.Font = {"Courier New", 14, true};
+        d.Left = 1500, d.Top = 1200, d.Width = 6000, d.Height = 4000;
+        return d;
+    }
+    static Window Handle(nrvnc::Form& form) {
+        return dynamic_cast<nrvnc::X11_Form&>(form).Handle();
+    }
+    // Lets the runtime handle events until done() holds or the time is up.
+    template <typename Done>
+    bool Pump_Until(Done done) {
+        return Wait_Until([&] { return runtime_->Do_Events(), done(); }, 5s);
+    }
+    void Show(nrvnc::Form& form) {
+        form.Show();
+        ASSERT_TRUE(Pump_Until([&] { return Viewable(c_, Handle(form)); }));
+    }
+    // Lets the runtime run and the server catch up.
+    void Settle() {
+        for (int i = 0; i < 5; ++i) runtime_->Do_Events(), XSync(c_, False);
+    }
+    // The colour of a pixel of the screen as 0x00BBGGRR.
+    nrvnc::Color Pixel_At(int x, int y) const {
+        XImage* image = XGetImage(c_, DefaultRootWindow(c_), x, y, 1, 1, AllPlanes, ZPixmap);
+        if (!image) return 0xFFFFFFFF;
+        unsigned long p = XGetPixel(image, 0, 0);
+        XDestroyImage(image);
+        return Rgb((p >> 16) & 0xFF, (p >> 8) & 0xFF, p & 0xFF);  // Xvfb: red in the high byte
+    }
+
+    static inline std::unique_ptr<Xvfb> server_;  // ended at exit
+    std::unique_ptr<nrvnc::X11_Display> display_;
+    std::unique_ptr<nrvnc::X11_Forms_Runtime> runtime_;
+    Display* c_ = nullptr;
     nrvnc::Form_Events no_events_;
 };
+
+using Forms_Test = X11_Test;
 
 TEST_F(Forms_Test, ShownFormCarriesItsCaptionAndAFixedSize) {
     auto form = runtime_->Load_Form(Dialog_Design("  Norvane 16"), no_events_);
@@ -57,17 +170,14 @@ TEST_F(Forms_Test, DrawingSurvivesBeingCoveredAndExposed) {
     };
     expect_picture(Rgb(255, 0, 0));
 
-    // Another client's window covers the form and goes; then the whole form
-    // is exposed. The drawing comes back without the program painting.
+    // Another client's window covers the form and goes: the drawing comes
+    // back from what the form keeps.
     Window cover = XCreateSimpleWindow(c_, DefaultRootWindow(c_), r.X, r.Y, 300, 200, 0, 0, ~0ul);
     XMapRaised(c_, cover);
     XSync(c_, False);
     EXPECT_EQ(Pixel_At(r.X + 50, r.Y + 50), Rgb(255, 255, 255));
     XDestroyWindow(c_, cover);
     XSync(c_, False);
-    expect_picture(Rgb(255, 0, 0));
-    XClearArea(c_, Handle(*form), 0, 0, 0, 0, True);
-    Settle();
     expect_picture(Rgb(255, 0, 0));
     form->Cls();
     Settle();
@@ -96,8 +206,10 @@ TEST_F(Forms_Test, HourglassPointerIsTheWatchCursor) {
     // The server shows a new cursor a moment after a change: wait for two
     // samples alike.
     std::vector<unsigned long> normal, watch;
-    ASSERT_TRUE(
-        Pump_Until([&] { return normal == (normal = Cursor_Image(c_)) && !normal.empty(); }));
+    ASSERT_TRUE(Pump_Until([&] {
+        auto before = std::exchange(normal, Cursor_Image(c_));
+        return !normal.empty() && normal == before;
+    }));
     // What the watch cursor looks like here, set behind the runtime's back.
     Cursor watch_cursor = XCreateFontCursor(c_, XC_watch);
     XDefineCursor(c_, w, watch_cursor);
@@ -188,9 +300,7 @@ TEST_F(Input_Test, KeysArriveWithTheVirtualKeyCodesAndCharacters) {
         {XK_BackSpace, 0, 0, 8, 8},  {XK_Tab, 0, 0, 9, 9},        {XK_a, 0, 0, 65, 'a'},
         {XK_a, 0, 1, 65, 'A'},       {XK_KP_Home, 0, 0, 36, 0},  // Num Lock off: cursor keys
     };
-    auto form = runtime_->Load_Form(Dialog_Design("keys"), events_);
-    Show(*form);
-    XSetInputFocus(c_, Handle(*form), RevertToParent, CurrentTime);
+    auto form = Load_Shown();
     const unsigned num_lock = XkbKeysymToModifiers(c_, XK_Num_Lock);
     for (const auto& k : cases) {
         SCOPED_TRACE(XKeysymToString(k.Sym));
@@ -208,7 +318,7 @@ TEST_F(Input_Test, KeysArriveWithTheVirtualKeyCodesAndCharacters) {
     XkbLockModifiers(c_, XkbUseCoreKbd, num_lock, 0);
 }
 
-TEST_F(Input_Test, TheFormDropsKeysAndEnterPressesTheFocusedButton) {
+TEST_F(Input_Test, TheFormDropsKeysAndEnterClickAndAccessKeyPressTheButton) {
     events_.drop_letters = true;
     auto form = Load_Shown();
     form->Item(1).Set_Focus();
@@ -220,11 +330,8 @@ TEST_F(Input_Test, TheFormDropsKeysAndEnterPressesTheFocusedButton) {
     Press_Key(c_, XK_Return);
     ASSERT_TRUE(Pump_Until([&] { return !events_.clicks.empty(); }));
     EXPECT_EQ(events_.clicks, std::vector{11});
-}
 
-TEST_F(Input_Test, ClickAndAccessKeyFireTheButtonsClick) {
-    auto form = Load_Shown();
-    Settle();
+    // A click on the button, and Alt with its access letter from the field.
     Window root, parent, *kids = nullptr;
     unsigned n = 0;
     XQueryTree(c_, Handle(*form), &root, &parent, &kids, &n);
@@ -235,17 +342,15 @@ TEST_F(Input_Test, ClickAndAccessKeyFireTheButtonsClick) {
     XTestFakeButtonEvent(c_, 1, True, CurrentTime);
     XTestFakeButtonEvent(c_, 1, False, CurrentTime);
     XSync(c_, False);
-    ASSERT_TRUE(Pump_Until([&] { return !events_.clicks.empty(); }));
-    EXPECT_EQ(dynamic_cast<nrvnc::X11_Form&>(*form).Focused_Id(), 11);
-
+    ASSERT_TRUE(Pump_Until([&] { return events_.clicks.size() == 2; }));
     form->Item(1).Set_Focus();
     KeyCode alt = XKeysymToKeycode(c_, XK_Alt_L);
     XTestFakeKeyEvent(c_, alt, True, CurrentTime);
     Press_Key(c_, XK_a);
     XTestFakeKeyEvent(c_, alt, False, CurrentTime);
-    ASSERT_TRUE(Pump_Until([&] { return events_.clicks.size() == 2; }));
-    EXPECT_EQ(events_.clicks, (std::vector{11, 11}));
-    EXPECT_EQ(form->Item(1).Text(), "");  // the letter went to the button, not the field
+    ASSERT_TRUE(Pump_Until([&] { return events_.clicks.size() == 3; }));
+    EXPECT_EQ(events_.clicks, (std::vector{11, 11, 11}));
+    EXPECT_EQ(form->Item(1).Text(), "123");  // the letter went to the button, not the field
 }
 
 // The viewable top-level window with this title, or 0.
@@ -291,6 +396,93 @@ TEST_F(Input_Test, MessageBoxClosesOnEnter) {
         EXPECT_FALSE(stuck);
     }
 }
+
+using Desktop_Test = X11_Test;
+
+TEST_F(Desktop_Test, FindsOtherProgramsWindowsByTitleInAnyCaseInsideFrames) {
+    nrvnc::X11_Desktop desktop(*display_);
+    auto Top_Level = [&](const char* wm_name) {
+        Window w = XCreateSimpleWindow(c_, DefaultRootWindow(c_), 10, 10, 50, 50, 0, 0, 0);
+        if (*wm_name) XStoreName(c_, w, wm_name);
+        XMapWindow(c_, w);
+        XSync(c_, False);
+        return w;
+    };
+    Window w = Top_Level("VNC Viewer : Connection Details");
+    for (auto [title, found] : {std::pair{"VNC Viewer : Connection Details", true},
+                                {"vnc viewer : connection details", true},
+                                {"VNC VIEWER : CONNECTION DETAILS", true},
+                                {"VNC Viewer", false},
+                                {"VNC Viewer : Connection Details ", false}})
+        EXPECT_EQ(desktop.Window_Exists(title), found) << title;
+    XDestroyWindow(c_, w);
+    XSync(c_, False);
+    EXPECT_FALSE(desktop.Window_Exists("VNC Viewer : Connection Details"));
+
+    // A frame as a window manager makes it: untitled, holding a decoration
+    // window and the client, which carries WM_STATE.
+    Window frame = Top_Level("");
+    Window decoration = XCreateSimpleWindow(c_, frame, 0, 0, 50, 10, 0, 0, 0);
+    XStoreName(c_, decoration, "decoration");
+    XMapWindow(c_, decoration);
+    Window client = Top_Level("Status of Connection");
+    XReparentWindow(c_, client, frame, 0, 10);
+    long wm_state[2] = {1, 0};
+    Atom wm_state_atom = XInternAtom(c_, "WM_STATE", False);
+    XChangeProperty(c_, client, wm_state_atom, wm_state_atom, 32, PropModeReplace,
+                    reinterpret_cast<unsigned char*>(wm_state), 2);
+    XSync(c_, False);
+    EXPECT_TRUE(desktop.Window_Exists("status of connection"));
+    EXPECT_FALSE(desktop.Window_Exists("decoration"));  // not a top-level window
+}
+
+TEST_F(Desktop_Test, TaskbarCommandsDoNothingWithoutAWindowManager) {
+    nrvnc::X11_Desktop desktop(*display_);
+    const Window root = DefaultRootWindow(c_);
+    XSelectInput(c_, root, SubstructureNotifyMask);
+    auto showing_desktop_messages = [&] {
+        XSync(c_, False);
+        std::vector<long> values;
+        for (XEvent e; XCheckTypedEvent(c_, ClientMessage, &e);)
+            if (e.xclient.message_type == XInternAtom(c_, "_NET_SHOWING_DESKTOP", False))
+                values.push_back(e.xclient.data.l[0]);
+        return values;
+    };
+    auto minimize_and_restore = [&] {
+        desktop.Post_Taskbar_Command(nrvnc::Taskbar_Minimize_All);
+        desktop.Post_Taskbar_Command(nrvnc::Taskbar_Undo_Minimize_All);
+    };
+    minimize_and_restore();
+    EXPECT_TRUE(showing_desktop_messages().empty());
+
+    // A window manager announces itself with a check window naming itself;
+    // then the commands become "show the desktop" on and off.
+    Window check = XCreateSimpleWindow(c_, root, 0, 0, 1, 1, 0, 0, 0);
+    Atom check_atom = XInternAtom(c_, "_NET_SUPPORTING_WM_CHECK", False);
+    for (Window w : {root, check})
+        XChangeProperty(c_, w, check_atom, XA_WINDOW, 32, PropModeReplace,
+                        reinterpret_cast<unsigned char*>(&check), 1);
+    XSync(c_, False);
+    minimize_and_restore();
+    EXPECT_EQ(showing_desktop_messages(), (std::vector<long>{1, 0}));
+    XDeleteProperty(c_, root, check_atom);
+}
+
+#ifdef NRVNC_PROGRAM
+TEST(Program_Test, WithoutADisplayItSaysSoInOneLineAndEnds) {
+    const char* saved = getenv("DISPLAY");
+    for (auto [display, line] :
+         {std::pair{"", "nrvnc: cannot open the X display: DISPLAY is not set\n"},
+          {":987", "nrvnc: cannot open the X display \":987\"\n"}}) {
+        *display ? setenv("DISPLAY", display, 1) : unsetenv("DISPLAY");
+        Child nrvnc = Spawn({NRVNC_PROGRAM}, 2);
+        EXPECT_EQ(Read(nrvnc.Out_Fd, 10s), line);
+        EXPECT_EQ(Exit_Status(nrvnc.Pid), 1);
+        close(nrvnc.Out_Fd);
+    }
+    saved ? setenv("DISPLAY", saved, 1) : unsetenv("DISPLAY");
+}
+#endif
 
 }  // namespace
 }  // namespace x11_test
