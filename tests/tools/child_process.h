@@ -29,8 +29,9 @@ struct Child {
     int Out_Fd = -1;  // read end of the captured stream
 };
 
-// Runs args[0] in this process's environment; `capture` (1 or 2) is the
-// stream piped back, stderr not captured goes to /dev/null.
+// Runs args[0] in this process's environment. `capture` is a descriptor
+// of the child piped back to Out_Fd; stdout and stderr not captured go to
+// /dev/null.
 inline Child Spawn(const std::vector<std::string>& args, int capture = 0) {
     std::vector<char*> argv;
     for (auto& a : args) argv.push_back(const_cast<char*>(a.c_str()));
@@ -43,7 +44,8 @@ inline Child Spawn(const std::vector<std::string>& args, int capture = 0) {
         posix_spawn_file_actions_adddup2(&fa, p[1], capture);
         child.Out_Fd = p[0];
     }
-    if (capture != 2) posix_spawn_file_actions_addopen(&fa, 2, "/dev/null", O_WRONLY, 0);
+    for (int fd : {1, 2})
+        if (fd != capture) posix_spawn_file_actions_addopen(&fa, fd, "/dev/null", O_WRONLY, 0);
     if (posix_spawn(&child.Pid, argv[0], &fa, nullptr, argv.data(), environ) != 0) child.Pid = -1;
     posix_spawn_file_actions_destroy(&fa);
     if (p[1] >= 0) close(p[1]);
@@ -96,14 +98,15 @@ inline std::string Read(int fd, std::chrono::milliseconds limit, size_t count = 
     return text;
 }
 
-// Xvfb picks a free display number itself and reports it through -displayfd.
+// Xvfb picks a free display number itself and reports it through -displayfd
+// (not stdout: that descriptor, once closed, may carry a client's connection).
 class Xvfb {
   public:
     explicit Xvfb(int dpi = 96, const std::string& size = "1024x768x24") {
         if (access("/usr/bin/Xvfb", X_OK) != 0) return;
-        child_ = Spawn({"/usr/bin/Xvfb", "-displayfd", "1", "-nolisten", "tcp", "-noreset",
+        child_ = Spawn({"/usr/bin/Xvfb", "-displayfd", "3", "-nolisten", "tcp", "-noreset",
                         "-screen", "0", size, "-dpi", std::to_string(dpi)},
-                       1);
+                       3);
         std::string number = Read(child_.Out_Fd, 10s, SIZE_MAX, true);
         if (child_.Pid > 0 && !number.empty()) name_ = ":" + number;
     }

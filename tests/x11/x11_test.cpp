@@ -440,6 +440,7 @@ TEST_F(Desktop_Test, TaskbarCommandsDoNothingWithoutAWindowManager) {
     nrvnc::X11_Desktop desktop(*display_);
     const Window root = DefaultRootWindow(c_);
     XSelectInput(c_, root, SubstructureNotifyMask);
+    XSync(c_, False);  // listening before anything is sent
     auto showing_desktop_messages = [&] {
         XSync(c_, False);
         std::vector<long> values;
