@@ -103,6 +103,14 @@ class Whole_Program(unittest.TestCase):
         self.desktop.key(wid, "Return")
         self.desktop.type(wid, text)
 
+    def local_session_to(self, host):
+        """Local on the network question, then the host typed and accepted."""
+        d = self.desktop
+        d.key(d.wait_for(MSG % 0), "alt+l")
+        w = d.wait_for(HOST_SCREEN)
+        self.clear_and_type(w, host)
+        d.key(w, "alt+a")
+
     # ---- the runs ----
     def test_local_session_connects_and_leaves_viewer_running(self):
         self.desktop.start_vnc_server("127.1.1.3", 5900)
@@ -162,11 +170,7 @@ class Whole_Program(unittest.TestCase):
         d = self.desktop
         self.install_viewer()
         self.start_nrvnc(viewer_env={"NRVNC_VIEWER_TIMEOUT_MS": "1500"})
-        w = d.wait_for(MSG % 0)
-        d.key(w, "alt+l")
-        w = d.wait_for(HOST_SCREEN)
-        self.clear_and_type(w, "127.1.1.9")  # nothing listens there
-        d.key(w, "alt+a")
+        self.local_session_to("127.1.1.9")  # nothing listens there
         w = d.wait_for(MSG % 16, timeout=20)
         self.shot("05-connection-failed")
         self.assertEqual(pids_of("vncviewer"), [], "the failed viewer was terminated")
@@ -181,11 +185,7 @@ class Whole_Program(unittest.TestCase):
         self.install_viewer()
         self.start_nrvnc(viewer_env={"NRVNC_VIEWER_NO_STATUS": "1", "NRVNC_VIEWER_EXIT_ON_FAIL": "1",
                                      "NRVNC_VIEWER_TIMEOUT_MS": "300"})
-        w = d.wait_for(MSG % 0)
-        d.key(w, "alt+l")
-        w = d.wait_for(HOST_SCREEN)
-        self.clear_and_type(w, "127.1.1.9")
-        d.key(w, "alt+a")
+        self.local_session_to("127.1.1.9")
         w = d.wait_for(MSG % 16, timeout=20)
         self.shot("15-viewer-not-started")
         d.key(w, "alt+y")
@@ -207,11 +207,7 @@ class Whole_Program(unittest.TestCase):
         d = self.desktop
         self.install_viewer()
         self.start_nrvnc(viewer_env={"NRVNC_VIEWER_TIMEOUT_MS": "1000"})
-        w = d.wait_for(MSG % 0)
-        d.key(w, "alt+l")
-        w = d.wait_for(HOST_SCREEN)
-        self.clear_and_type(w, "pc/17")
-        d.key(w, "alt+a")
+        self.local_session_to("pc/17")
         w = d.wait_for(MSG % 16)
         self.shot("07-host-rejected")
         d.key(w, "alt+y")
