@@ -53,7 +53,7 @@ def demo():
         desk.register_vnc_server_with_repeater("1234", "127.1.1.1", 5500)
         print("Demo peers: VNC server 127.1.1.3, repeater 127.1.1.1:5901 (access code 1234).")
         rc = subprocess.call([os.path.join(BUILD, "app", "nrvnc")], cwd=work)
-        if rc == 0:
+        if rc == 0 and sys.stdin.isatty():
             input("NRVNC has ended; the viewer keeps running. Press Enter to stop the demo peers.")
         return rc
     finally:
