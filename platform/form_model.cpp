@@ -182,19 +182,19 @@ void Form_Model::Cls() {
 }
 
 void Form_Model::Box(double x1, double y1, double x2, double y2, Color color, bool filled) {
-    Draw_Op op;
-    op.What = filled ? Draw_Op::Kind::Filled_Box : Draw_Op::Kind::Box;
-    op.X1 = x1, op.Y1 = y1, op.X2 = x2, op.Y2 = y2;
-    op.Colour = color;
-    op.Line_Width = draw_width_;
-    drawing_.push_back(op);
-    current_x_ = x2, current_y_ = y2;
-    Drawing_Changed();
+    Add_Figure(filled ? Draw_Op::Kind::Filled_Box : Draw_Op::Kind::Box, x1, y1, x2, y2, color);
 }
 
 void Form_Model::Line(double x1, double y1, double x2, double y2, Color color) {
+    Add_Figure(Draw_Op::Kind::Line, x1, y1, x2, y2, color);
+}
+
+// A box or a line in the current line width; like the drawing statements
+// it stands for, it leaves the drawing position at its end point.
+void Form_Model::Add_Figure(Draw_Op::Kind kind, double x1, double y1, double x2, double y2,
+                            Color color) {
     Draw_Op op;
-    op.What = Draw_Op::Kind::Line;
+    op.What = kind;
     op.X1 = x1, op.Y1 = y1, op.X2 = x2, op.Y2 = y2;
     op.Colour = color;
     op.Line_Width = draw_width_;

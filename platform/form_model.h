@@ -182,6 +182,7 @@ protected:
 
 private:
     friend class Control_Model;
+    void Add_Figure(Draw_Op::Kind kind, double x1, double y1, double x2, double y2, Color color);
     void Focus_Control(Control_Model& control);
     void Move_Focus(int direction);
     bool Handle_Access_Key(int key_code);
