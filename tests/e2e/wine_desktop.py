@@ -31,6 +31,41 @@ def wine_environment(prefix):
             "WINEARCH": "win64"}
 
 
+def window_pixels(desktop, wid):
+    """The window's content as (width, height, rows of (r, g, b))."""
+    data = subprocess.run(["import", "-display", desktop.display, "-window", str(wid), "-depth", "8",
+                           "ppm:-"],
+                          stdout=subprocess.PIPE, stderr=subprocess.DEVNULL, timeout=30,
+                          check=True).stdout
+    _, size, _, pixels = data.split(b"\n", 3)  # "P6", "width height", "255", the pixels
+    w, h = (int(n) for n in size.split())
+    return w, h, [[tuple(pixels[(y * w + x) * 3:(y * w + x) * 3 + 3]) for x in range(w)]
+                  for y in range(h)]
+
+
+def button_centres(desktop, wid):
+    """Where to click the buttons of a form, left to right.
+
+    Wine draws child controls inside the form's X window, so they are found
+    by their look: both dialogs end with one row of buttons, filled boxes of
+    one colour on the black panel, narrower than half the form (the frame's
+    lines run its whole width, letters are narrower). The lowest row of
+    such boxes is their bottom edge; the click goes a little above it."""
+    w, h, rows = window_pixels(desktop, wid)
+    for y in range(h - 1, 0, -1):
+        runs, x = [], 0
+        while x < w:
+            end = x
+            while end < w and rows[y][end] == rows[y][x]:
+                end += 1
+            if rows[y][x] != (0, 0, 0) and 30 <= end - x <= w * 0.45:
+                runs.append((x + end) // 2)
+            x = end
+        if runs:
+            return [(cx, y - 8) for cx in runs]
+    return []
+
+
 def unix_path(prefix, windows_path):
     """Where a C:\\ path of the prefix lies on the Linux side."""
     drive, rest = windows_path[0].lower(), windows_path[3:].replace("\\", "/")
