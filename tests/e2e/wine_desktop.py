@@ -84,23 +84,29 @@ class Wine_Desktop:
         self.display = None
 
     # ---- set-up, once per test run ----
-    def setup(self):
+    def setup(self, display=None):
+        """Makes the prefix and starts the wineserver; on a display of its
+        own (Xvfb with openbox) unless `display` names one to use."""
         if os.path.exists(self.state_file):
             self.cleanup()
         shutil.rmtree(self.state_dir, ignore_errors=True)
         os.makedirs(self.state_dir)
-        self.desktop = Desktop(self.state_dir)
+        if display:
+            self.desktop = Desktop.attach(display, self.state_dir)
+        else:
+            self.desktop = Desktop(self.state_dir)
+            self.desktop.start(["openbox", "--sm-disable"], name="openbox")
         self.display = self.desktop.display
         self.env["DISPLAY"] = self.display
-        openbox = self.desktop.start(["openbox", "--sm-disable"], name="openbox")
         try:
             self._run(["wineboot", "-i"], 120)
+            # "Courier New" is drawn with the metric-compatible Liberation Mono.
+            self._run(["wine", "reg", "add", r"HKCU\Software\Wine\Fonts\Replacements", "/v",
+                       "Courier New", "/t", "REG_SZ", "/d", "Liberation Mono", "/f"], 60)
         except BaseException:
+            self._run(["wineserver", "-k"], 30, check=False)
             self.desktop.close()
             raise
-        # "Courier New" is drawn with the metric-compatible Liberation Mono.
-        self._run(["wine", "reg", "add", r"HKCU\Software\Wine\Fonts\Replacements", "/v",
-                   "Courier New", "/t", "REG_SZ", "/d", "Liberation Mono", "/f"], 60)
         # A fresh prefix stalls COM until its wineserver has been restarted once.
         self._run(["wineserver", "-k"], 30, check=False)
         self._run(["wineserver", "-w"], 30, check=False)
@@ -108,7 +114,7 @@ class Wine_Desktop:
                                   stdout=subprocess.DEVNULL, stderr=subprocess.DEVNULL)
         server.wait(timeout=30)  # it goes to the background itself
         state = {"display": self.display, "prefix": self.prefix,
-                 "pids": [p.pid for p in self.desktop.procs if p is not openbox] + [openbox.pid]}
+                 "pids": [p.pid for p in self.desktop.procs]}
         with open(self.state_file, "w") as f:
             json.dump(state, f)
         # The processes outlive this one; their logs stay open in them.
