@@ -103,7 +103,8 @@ void Record_Command_Line(const std::string& line) {
     FILE* f = fopen(path, "ab");
     bool ok = f && fwrite(whole.data(), 1, whole.size(), f) == whole.size();
     if (f && fclose(f) != 0) ok = false;
-    if (!ok) fprintf(stderr, "vncviewer: cannot record arguments in %s: %s\n", path, strerror(errno));
+    if (!ok)
+        fprintf(stderr, "vncviewer: cannot record arguments in %s: %s\n", path, strerror(errno));
 }
 
 Command_Line Parse_Command_Line(const std::vector<std::string>& args) {
@@ -190,7 +191,8 @@ Clock::time_point Session::Next_Step() const {
 }
 
 std::string Session::Status_Title() const {
-    return "VNC Viewer Status for " + (Command_.Proxy.empty() ? Command_.Target : std::string("ID"));
+    return "VNC Viewer Status for " +
+           (Command_.Proxy.empty() ? Command_.Target : std::string("ID"));
 }
 
 std::string Session::Failure() const {

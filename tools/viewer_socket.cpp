@@ -25,9 +25,15 @@ namespace {
 using Native = SOCKET;
 constexpr int Send_Flags = 0;
 
-int Last_Error() { return WSAGetLastError(); }
-bool Would_Block(int e) { return e == WSAEWOULDBLOCK || e == WSAEINPROGRESS; }
-void Close(Native s) { closesocket(s); }
+int Last_Error() {
+    return WSAGetLastError();
+}
+bool Would_Block(int e) {
+    return e == WSAEWOULDBLOCK || e == WSAEINPROGRESS;
+}
+void Close(Native s) {
+    closesocket(s);
+}
 bool Set_Non_Blocking(Native s) {
     u_long on = 1;
     return ioctlsocket(s, FIONBIO, &on) == 0;
@@ -36,7 +42,8 @@ std::string Error_Text(int e) {
     char text[256] = "";
     DWORD n = FormatMessageA(FORMAT_MESSAGE_FROM_SYSTEM | FORMAT_MESSAGE_IGNORE_INSERTS, nullptr,
                              static_cast<DWORD>(e), 0, text, sizeof text, nullptr);
-    while (n > 0 && (text[n - 1] == '\n' || text[n - 1] == '\r' || text[n - 1] == ' ')) text[--n] = 0;
+    while (n > 0 && (text[n - 1] == '\n' || text[n - 1] == '\r' || text[n - 1] == ' '))
+        text[--n] = 0;
     return n ? std::string(text) : "error " + std::to_string(e);
 }
 // Winsock wants starting once per process.
@@ -51,12 +58,24 @@ bool Start_Up() {
 using Native = int;
 constexpr int Send_Flags = MSG_NOSIGNAL;
 
-int Last_Error() { return errno; }
-bool Would_Block(int e) { return e == EINPROGRESS || e == EAGAIN || e == EINTR; }
-void Close(Native s) { close(s); }
-bool Set_Non_Blocking(Native) { return true; }  // made so by socket()
-std::string Error_Text(int e) { return strerror(e); }
-bool Start_Up() { return true; }
+int Last_Error() {
+    return errno;
+}
+bool Would_Block(int e) {
+    return e == EINPROGRESS || e == EAGAIN || e == EINTR;
+}
+void Close(Native s) {
+    close(s);
+}
+bool Set_Non_Blocking(Native) {
+    return true;
+}  // made so by socket()
+std::string Error_Text(int e) {
+    return strerror(e);
+}
+bool Start_Up() {
+    return true;
+}
 #endif
 
 Native Open_Socket(int family) {
@@ -93,8 +112,7 @@ Tcp_Connection::~Tcp_Connection() {
     if (Fd_ != -1 && !Kept_) Close(static_cast<Native>(Fd_));
 }
 
-std::string Tcp_Connection::Connect(const std::string& host, int port,
-                                    Clock::time_point deadline) {
+std::string Tcp_Connection::Connect(const std::string& host, int port, Clock::time_point deadline) {
     if (!Start_Up()) return "Failed to start the socket library.";
     addrinfo hints{};
     hints.ai_family = AF_UNSPEC;

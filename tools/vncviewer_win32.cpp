@@ -16,25 +16,25 @@ std::map<HWND, std::string> Window_Text;
 
 LRESULT CALLBACK Window_Procedure(HWND window, UINT message, WPARAM w, LPARAM l) {
     switch (message) {
-    case WM_PAINT: {
-        PAINTSTRUCT ps;
-        HDC dc = BeginPaint(window, &ps);
-        const std::string& text = Window_Text[window];
-        TextOutA(dc, 12, 20, text.c_str(), static_cast<int>(text.size()));
-        EndPaint(window, &ps);
-        return 0;
-    }
-    case WM_CLOSE:  // closing any of its windows ends the viewer
-        PostQuitMessage(0);
-        return 0;
-    default:
-        return DefWindowProcA(window, message, w, l);
+        case WM_PAINT: {
+            PAINTSTRUCT ps;
+            HDC dc = BeginPaint(window, &ps);
+            const std::string& text = Window_Text[window];
+            TextOutA(dc, 12, 20, text.c_str(), static_cast<int>(text.size()));
+            EndPaint(window, &ps);
+            return 0;
+        }
+        case WM_CLOSE:  // closing any of its windows ends the viewer
+            PostQuitMessage(0);
+            return 0;
+        default:
+            return DefWindowProcA(window, message, w, l);
     }
 }
 
 HWND Open_Window(const std::string& title, const std::string& text, int w, int h) {
-    HWND window = CreateWindowExA(0, Window_Class, title.c_str(), WS_OVERLAPPEDWINDOW, 40, 40, w,
-                                  h, nullptr, nullptr, GetModuleHandleA(nullptr), nullptr);
+    HWND window = CreateWindowExA(0, Window_Class, title.c_str(), WS_OVERLAPPEDWINDOW, 40, 40, w, h,
+                                  nullptr, nullptr, GetModuleHandleA(nullptr), nullptr);
     if (!window) return nullptr;
     Window_Text[window] = text;
     ShowWindow(window, SW_SHOWNORMAL);
@@ -90,9 +90,10 @@ int WINAPI WinMain(HINSTANCE instance, HINSTANCE, LPSTR, int) {
         // the next step. ExitProcess does not wait for a thread still in a
         // name lookup.
         auto wait = std::chrono::duration_cast<std::chrono::milliseconds>(session.Next_Step() -
-                                                                         viewer::Clock::now())
+                                                                          viewer::Clock::now())
                         .count();
-        MsgWaitForMultipleObjects(0, nullptr, FALSE, static_cast<DWORD>(std::clamp<long long>(wait, 0, 1000)),
+        MsgWaitForMultipleObjects(0, nullptr, FALSE,
+                                  static_cast<DWORD>(std::clamp<long long>(wait, 0, 1000)),
                                   QS_ALLINPUT);
     }
 }

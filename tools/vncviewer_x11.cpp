@@ -120,7 +120,7 @@ int main(int argc, char** argv) {
         // Sleep until the X server, the signal or the connecting thread
         // wakes us, or the next step is due.
         auto wait = std::chrono::duration_cast<std::chrono::milliseconds>(session.Next_Step() -
-                                                                         viewer::Clock::now())
+                                                                          viewer::Clock::now())
                         .count();
         pollfd fds[2] = {{ConnectionNumber(dpy), POLLIN, 0}, {Wake_Pipe[0], POLLIN, 0}};
         poll(fds, 2, static_cast<int>(std::clamp<long>(wait, 0, 1000)));
