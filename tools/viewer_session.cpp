@@ -186,7 +186,9 @@ Clock::time_point Session::Next_Step() const {
     auto next = Clock::now() + Ms(1000);
     if (Show_Status_ && !Status_Up_ && !Main_Up_ && !Box_Up_) next = std::min(next, Status_At_);
     if (Attempt_->Get_Outcome() == 0) next = std::min(next, Deadline_);
-    if (Status_Up_) next = std::min(next, Status_Shown_ + Hold_);
+    // Once the box is up the status window's time no longer matters (waking
+    // for it would spin).
+    if (Status_Up_ && !Box_Up_) next = std::min(next, Status_Shown_ + Hold_);
     return next;
 }
 
