@@ -50,8 +50,17 @@ def button_centres(desktop, wid):
     by their look: both dialogs end with one row of buttons, filled boxes of
     one colour on the black panel, narrower than half the form (the frame's
     lines run its whole width, letters are narrower). The lowest row of
-    such boxes is their bottom edge; the click goes a little above it."""
-    w, h, rows = window_pixels(desktop, wid)
+    such boxes is their bottom edge; the click goes a little above it. A
+    form that is not painted yet is looked at again."""
+    end = time.time() + 10
+    while True:
+        found = _button_row(*window_pixels(desktop, wid))
+        if found or time.time() > end:
+            return found
+        time.sleep(0.2)
+
+
+def _button_row(w, h, rows):
     for y in range(h - 1, 0, -1):
         runs, x = [], 0
         while x < w:
