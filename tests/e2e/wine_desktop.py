@@ -62,7 +62,7 @@ def close_start_menu(desktop, appear_within=0.0):
     while menus():
         if time.time() > end:
             raise AssertionError("Wine's start menu does not close")
-        desktop.run("xdotool", "mousemove", "--sync", "1279", "799", "click", "1")
+        desktop.run("xdotool", "mousemove", "1279", "799", "click", "1")
         time.sleep(0.2)
 
 
