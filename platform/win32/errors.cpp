@@ -20,8 +20,8 @@ std::string System_Words(unsigned long code) {
         FORMAT_MESSAGE_ALLOCATE_BUFFER | FORMAT_MESSAGE_IGNORE_INSERTS | FORMAT_MESSAGE_FROM_SYSTEM;
     HMODULE wininet = Is_Wininet_Code(code) ? GetModuleHandleA("wininet.dll") : nullptr;
     if (wininet) flags |= FORMAT_MESSAGE_FROM_HMODULE;
-    DWORD length = FormatMessageA(flags, wininet, code, 0, reinterpret_cast<char*>(&text), 0,
-                                  nullptr);
+    DWORD length =
+        FormatMessageA(flags, wininet, code, 0, reinterpret_cast<char*>(&text), 0, nullptr);
     std::string words = length && text ? std::string(text, length) : std::string();
     if (text) LocalFree(text);
     while (!words.empty() && (words.back() == '\r' || words.back() == '\n' || words.back() == ' '))

@@ -121,7 +121,8 @@ std::string Win32_File_System::Write_Temporary_File(const std::string& beside_pa
     std::random_device random;
     for (int attempt = 0;; ++attempt) {
         std::string temporary = native + "." + std::to_string(GetCurrentProcessId()) + "." +
-                                std::to_string(++counter) + "." + std::to_string(random() % 1000000);
+                                std::to_string(++counter) + "." +
+                                std::to_string(random() % 1000000);
         File_Handle file(CreateFileA(temporary.c_str(), GENERIC_WRITE, 0, nullptr, CREATE_NEW,
                                      FILE_ATTRIBUTE_NORMAL, nullptr));
         if (file.Get() == INVALID_HANDLE_VALUE) {
@@ -149,8 +150,8 @@ void Win32_File_System::Replace_File(const std::string& from, const std::string&
         DWORD error = GetLastError();
         // Name the path that is missing: the source, unless only the target's folder is.
         bool source_there = Attributes(native_from) != INVALID_FILE_ATTRIBUTES;
-        Raise_File_Error(error, error == ERROR_PATH_NOT_FOUND && source_there ? native_to
-                                                                               : native_from);
+        Raise_File_Error(error,
+                         error == ERROR_PATH_NOT_FOUND && source_there ? native_to : native_from);
     }
 }
 

@@ -29,7 +29,8 @@ class Win32_File_System : public File_System {
     // "." + a counter + "." + a random number, created with CREATE_NEW (it
     // never opens anything that already exists), written to stable storage
     // and closed. Returns its path; on failure nothing is left behind.
-    std::string Write_Temporary_File(const std::string& beside_path, const std::string& bytes);
+    std::string Write_Temporary_File(const std::string& beside_path,
+                                     const std::string& bytes) override;
     // MoveFileExA with MOVEFILE_REPLACE_EXISTING | MOVEFILE_WRITE_THROUGH:
     // one step, and on stable storage when it returns.
     void Replace_File(const std::string& from, const std::string& to) override;

@@ -5,7 +5,6 @@
 
 #include <cstdlib>
 #include <functional>
-#include <limits>
 #include <memory>
 #include <mutex>
 #include <optional>
@@ -223,12 +222,6 @@ bool Wininet_Ftp_Client::Set_Current_Directory(Handle connection, const std::str
 }
 
 bool Wininet_Ftp_Client::Get_File(Handle connection, const std::string& remote_name,
-                                  const std::string& local_path, bool ascii) {
-    return Get_File(connection, remote_name, local_path, ascii,
-                    std::numeric_limits<std::size_t>::max());
-}
-
-bool Wininet_Ftp_Client::Get_File(Handle connection, const std::string& remote_name,
                                   const std::string& local_path, bool ascii,
                                   std::size_t max_bytes) {
     Entry* entry = Find(connection, false);
@@ -269,8 +262,8 @@ bool Wininet_Ftp_Client::Get_File(Handle connection, const std::string& remote_n
         return false;
     }
     if (outcome->Result.Too_Long) {
-        Note_Failure(ERROR_FILE_TOO_LARGE, "The file is larger than " +
-                                               std::to_string(max_bytes) + " bytes");
+        Note_Failure(ERROR_FILE_TOO_LARGE,
+                     "The file is larger than " + std::to_string(max_bytes) + " bytes");
         return false;
     }
     if (!outcome->Result.Done) {
@@ -297,7 +290,8 @@ void Wininet_Ftp_Client::Close_Handle(Handle handle) {
         // Closing a session closes what was opened through it.
         for (auto& [other, entry] : Handles)
             if (entry.Session == handle) Release(entry, true);
-        std::erase_if(Handles, [handle](const auto& item) { return item.second.Session == handle; });
+        std::erase_if(Handles,
+                      [handle](const auto& item) { return item.second.Session == handle; });
         found = Handles.find(handle);
     }
     Release(found->second, true);

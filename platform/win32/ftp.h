@@ -52,12 +52,10 @@ class Wininet_Ftp_Client : public Ftp_Client {
     Handle Internet_Connect(Handle session, const std::string& server, uint16_t port,
                             const std::string& user, const std::string& password) override;
     bool Set_Current_Directory(Handle connection, const std::string& folder) override;
+    // A remote file longer than max_bytes is cut off there (the transfer is
+    // aborted) and not written.
     bool Get_File(Handle connection, const std::string& remote_name, const std::string& local_path,
-                  bool ascii) override;
-    // Fails, leaving no local file, when the remote file is longer than
-    // max_bytes.
-    bool Get_File(Handle connection, const std::string& remote_name, const std::string& local_path,
-                  bool ascii, std::size_t max_bytes);
+                  bool ascii, std::size_t max_bytes) override;
     void Close_Handle(Handle handle) override;
 
     // The last failure: its Windows (WinINet) error code, 0 when none, and

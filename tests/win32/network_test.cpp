@@ -1,6 +1,8 @@
 // The Windows network services against real peers on loopback (under Wine
 // in the test run): the socket, WinINet FTP against the runner's pyftpdlib
 // server, and the internet check.
+#include "platform/win32/network.h"
+
 #include <gtest/gtest.h>
 
 #include <filesystem>
@@ -9,7 +11,6 @@
 #include "builtin_values.h"
 #include "platform/error.h"
 #include "platform/win32/event_wait.h"
-#include "platform/win32/network.h"
 #include "tests/win32/win32_peers.h"
 // after windows.h
 #include <wininet.h>
@@ -74,7 +75,8 @@ TEST(Win32_Network, The_Internet_Check_Connects_For_Real) {
     Win32_Network network;
     Loopback_Listener up, down;
     up.Listen();
-    EXPECT_TRUE(network.Check_Internet_Connection("http://127.0.0.1:" + std::to_string(up.Port) + "/"));
+    EXPECT_TRUE(
+        network.Check_Internet_Connection("http://127.0.0.1:" + std::to_string(up.Port) + "/"));
     EXPECT_FALSE(
         network.Check_Internet_Connection("http://127.0.0.1:" + std::to_string(down.Port) + "/"));
 }
@@ -111,10 +113,10 @@ TEST(Wininet_Ftp_Client, Downloads_Or_Tells_The_Failed_Step) {
         ASSERT_NE(session, 0u);
         auto connection =
             ftp.Internet_Connect(session, "127.0.0.1", 0, Builtin::FTP_User_Name, c.Password);
-        int failed = connection == 0                                       ? 1
-                     : !ftp.Set_Current_Directory(connection, c.Folder)    ? 2
-                     : !ftp.Get_File(connection, c.File, local / "Repeater.Dat", true) ? 3
-                                                                                      : 0;
+        int failed = connection == 0                                                          ? 1
+                     : !ftp.Set_Current_Directory(connection, c.Folder)                       ? 2
+                     : !ftp.Get_File(connection, c.File, local / "Repeater.Dat", true, 65536) ? 3
+                                                                                              : 0;
         EXPECT_EQ(failed, c.Failed_Step) << ftp.Last_Error();
         if (c.Connect_Error) {
             EXPECT_EQ(ftp.Last_Error_Code(), c.Connect_Error) << ftp.Last_Error();
@@ -140,8 +142,8 @@ TEST(Wininet_Ftp_Client, Bounds_The_Size_Of_A_Download_And_A_Silent_Server) {
     Write_Text(local / "Big.Dat", "kept\r\n");
     Wininet_Ftp_Client ftp(server.Port);
     auto session = ftp.Internet_Open("NR Repeater IP File Download");
-    auto connection =
-        ftp.Internet_Connect(session, "127.0.0.1", 0, Builtin::FTP_User_Name, Builtin::FTP_Password);
+    auto connection = ftp.Internet_Connect(session, "127.0.0.1", 0, Builtin::FTP_User_Name,
+                                           Builtin::FTP_Password);
     ASSERT_NE(connection, 0u) << ftp.Last_Error();
     ASSERT_TRUE(ftp.Set_Current_Directory(connection, "VNCRepeater"));
     EXPECT_FALSE(ftp.Get_File(connection, "Big.Dat", local / "Big.Dat", true, 65536));

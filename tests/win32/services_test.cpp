@@ -1,7 +1,6 @@
 // The Windows services against the real system (under Wine in the test
 // run): files, the environment, processes and windows.
 #include <gtest/gtest.h>
-
 #include <windows.h>
 
 #include <algorithm>
