@@ -1,8 +1,11 @@
 // The probe and the download against real peers on loopback.
 #include <gtest/gtest.h>
 
+#include <atomic>
+#include <chrono>
 #include <filesystem>
 #include <string>
+#include <thread>
 #include <vector>
 
 #include "repeater/download.h"
@@ -31,6 +34,39 @@ TEST(Probe_Real, A_Listening_Repeater_Is_Found_And_Let_Go_At_Once) {
         char byte;
         EXPECT_TRUE(poll(&entry, 1, 5000) == 1 && read(accepted, &byte, 1) == 0);  // closed
     }
+}
+
+TEST(Probe_Real, A_Repeater_That_Accepts_And_Resets_At_Once_Was_Found) {
+    Loopback_Listener listener;
+    listener.Listen();
+    std::atomic<bool> reset_sent = false;
+    std::thread repeater([&] {
+        linger reset{1, 0};  // closing sends a reset
+        if (int accepted = listener.Accept(); accepted >= 0) {
+            setsockopt(accepted, SOL_SOCKET, SO_LINGER, &reset, sizeof reset);
+            close(accepted);
+            listener.Others.pop_back();
+        }
+        reset_sent = true;
+    });
+    // The probe first looks at the socket when events run: after the reset.
+    struct Late_Forms : Headless_Forms {
+        using Headless_Forms::Headless_Forms;
+        void Do_Events() override {
+            Eventually([&] { return Reset_Sent->load(); });
+            Headless_Forms::Do_Events();
+        }
+        std::atomic<bool>* Reset_Sent = nullptr;
+    };
+    Real_Machine r;
+    Late_Forms forms(r.d.forms);
+    forms.Reset_Sent = &reset_sent;
+    Platform late{r.Clock_Service, r.Files, r.d.processes, r.d.windows, r.Network_Service, forms};
+    Misc m(late);
+    m.Repeater_IP = "127.0.0.1";
+    m.Port_Num = std::to_string(listener.Port);
+    EXPECT_TRUE(Probe_Repeater(m));
+    repeater.join();
 }
 
 TEST(Probe_Real, A_Closed_Port_Or_A_Silent_Repeater_Is_False_After_The_Full_Second) {
