@@ -126,9 +126,22 @@ class Desktop:
                         NRVNC_FTP_PORT=str(FTP_PORT))
         self._start_xvfb(screen, dpi)
 
+    @classmethod
+    def attach(cls, display, work_dir):
+        """A Desktop on a display that is already running (not ended by
+        close()). It owns no loopback network: the internet check and the
+        FTP server listen on 127.0.0.1, as the caller's program expects."""
+        d = cls.__new__(cls)
+        d.work_dir, d.procs, d.logs, d.web, d.display = work_dir, [], [], None, display
+        d.net = d.claim = None
+        d.repeater_ip, d.vnc_ip, d.default_repeater = "127.1.1.1", "127.1.1.3", "localhost"
+        d.env = dict(os.environ, DISPLAY=display)
+        return d
+
     def ip(self, n):
-        """Address n of this desktop's own loopback network."""
-        return "%s.%d" % (self.net, n)
+        """Address n of this desktop's own loopback network (127.0.0.1 for an
+        attached desktop)."""
+        return "%s.%d" % (self.net, n) if self.net else "127.0.0.1"
 
     # ---- set-up ----
     def _start_xvfb(self, screen, dpi):

@@ -94,10 +94,16 @@ TEST(Linux_File_System, Files_Are_Written_Replaced_At_Once_And_Read_At_Their_Hea
     Temp_Folder folder;
     Linux_File_System files;
     Write_Text(folder / "NRVNC.INI", std::string(10000, 'z'));
-    files.Write_File(folder / "NRVNC.INI.new", "new host\r\n");
-    files.Replace_File(folder / "NRVNC.INI.new", folder / "NRVNC.INI");
+    // Each save gets a new file of its own beside the target.
+    const std::string mine =
+        files.Write_Temporary_File(folder.Path + "\\NRVNC.INI", "new host\r\n");
+    const std::string other = files.Write_Temporary_File(folder / "NRVNC.INI", "other\r\n");
+    EXPECT_NE(mine, other);
+    EXPECT_TRUE(mine.starts_with(folder / "NRVNC.INI.")) << mine;
+    EXPECT_EQ(Read_Text(other), "other\r\n");
+    files.Replace_File(mine, folder / "NRVNC.INI");
     EXPECT_EQ(Read_Text(folder / "NRVNC.INI"), "new host\r\n");
-    EXPECT_FALSE(std::filesystem::exists(folder / "NRVNC.INI.new"));
+    EXPECT_FALSE(std::filesystem::exists(mine));
     EXPECT_EQ(files.Read_Head(folder / "NRVNC.INI", 3), "new");
     // A missing source leaves the target alone.
     EXPECT_EQ(Error_Of([&] { files.Replace_File(folder / "gone", folder / "NRVNC.INI"); }),
@@ -117,7 +123,7 @@ TEST(Linux_File_System, Failures_Raise_Numbered_Errors_With_The_System_Words) {
     for (const Case& c : {
              Case{[&] { files.Read_Head(folder / "missing", 10); }, Error_Number::File_Not_Found,
                   "No such file or directory"},
-             Case{[&] { files.Write_File(folder / "nowhere/new", "x"); },
+             Case{[&] { files.Write_Temporary_File(folder / "nowhere/NRVNC.INI", "x"); },
                   Error_Number::Path_Not_Found, "No such file or directory"},
              Case{[&] { files.Write_File("/dev/full", "x"); }, Error_Number::Disk_Full,
                   "No space left on device"},
