@@ -64,8 +64,8 @@ TEST(Probe, An_Answer_Counts_Until_Strictly_More_Than_1000_Ms_Have_Passed) {
     };
     for (const Case& c : {
              Case{"accepted", Endpoint{Kind::Accept, 200}, 1000, true, 200},
-             Case{"accepted and reset at once", Endpoint{Kind::Accept_Then_Reset, 200}, 1000,
-                  true, 200},
+             Case{"accepted and reset at once", Endpoint{Kind::Accept_Then_Reset, 200}, 1000, true,
+                  200},
              Case{"accepted after an attempt left open", Endpoint{Kind::Accept, 200}, 1000, true,
                   200, true},
              Case{"accepted at the limit", Endpoint{Kind::Accept, 1000}, 1000, true, 1000},
@@ -163,9 +163,9 @@ TEST(Download, A_Good_File_Replaces_The_Values_And_No_Copy_Is_Left) {
     r.d.files.files["Repeater.Dat"] = "10.9.9.9\r\n9999\r\n";  // left by a run cut off
     EXPECT_TRUE(Get_Repeater_IP_File(r.m));
     EXPECT_EQ(r.m.Repeater_IP + ":" + r.m.Port_Num, "10.2.2.2:6000");
-    EXPECT_EQ(r.d.files.operations, (std::vector<std::string>{"delete Repeater.Dat",
-                                                              "read Repeater.Dat",
-                                                              "delete Repeater.Dat"}));
+    EXPECT_EQ(r.d.files.operations,
+              (std::vector<std::string>{"delete Repeater.Dat", "read Repeater.Dat",
+                                        "delete Repeater.Dat"}));
     EXPECT_EQ(r.d.files.files.count("Repeater.Dat"), 0u);
     EXPECT_TRUE(r.d.forms.loaded_captions.empty());  // nothing shown
     const std::string login =
