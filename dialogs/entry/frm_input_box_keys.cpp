@@ -102,8 +102,8 @@ void FrmInputBox::Form_KeyPress(int16_t& key_ascii) {
     const int c = key_ascii;
     const uint8_t Input_Mode = misc_.Input_Mode;
     const bool Digit_Only = Input_Mode == 1 || Input_Mode == 3 || Input_Mode == 4;
-    const bool Typed_Right =
-        (c >= 0 && c < 32) || (c >= '0' && c <= '9') || (c == '.' && Input_Mode == 3);  // or an editing key
+    const bool Typed_Right = (c >= 0 && c < 32) || (c >= '0' && c <= '9') ||
+                             (c == '.' && Input_Mode == 3);  // or an editing key
     if (Digit_Only && !Typed_Right) {
         key_ascii = 0;
         Item_Changed = Changed_Before_Key;  // nothing was typed

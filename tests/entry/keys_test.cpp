@@ -53,9 +53,12 @@ TEST_F(Entry_Test, F2RestoresTheOpeningValueExceptOnTheCodeScreenOrWhenEmpty) {
     const struct {
         int Mode;
         std::string Start, Expected;
-    } cases[] = {{2, "pc1", "pc1"}, {3, "10.1.1.1", "10.1.1.1"}, {4, "5901", "5901"},
-                 {1, "12", "55"},  // the port screen's start value stays the port's
-                 {2, "", "55"},     {4, "", "55"}};
+    } cases[] = {{2, "pc1", "pc1"},
+                 {3, "10.1.1.1", "10.1.1.1"},
+                 {4, "5901", "5901"},
+                 {1, "12", "55"},  // the start value of the port screen before is not its
+                 {2, "", "55"},
+                 {4, "", "55"}};
     m.Repeater_Found = true;
     for (const auto& c : cases) {
         Variable_Of(c.Mode) = c.Start;
