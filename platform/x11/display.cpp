@@ -164,15 +164,17 @@ std::vector<unsigned long> Read_Long_Property(Display* dpy, Window w, Atom prope
 }
 
 std::string Read_Window_Title(X11_Display& x, Window w) {
-    Display* dpy = x.Dpy();
-    Atom utf8 = x.Intern("UTF8_STRING");
+    return Read_Window_Title(x.Dpy(), w, x.Intern("_NET_WM_NAME"), x.Intern("UTF8_STRING"));
+}
+
+std::string Read_Window_Title(Display* dpy, Window w, Atom net_wm_name, Atom utf8) {
     Atom actual = None;
     int format = 0;
     unsigned long count = 0, after = 0;
     unsigned char* data = nullptr;
     std::string title;
     bool found = false;
-    if (XGetWindowProperty(dpy, w, x.Intern("_NET_WM_NAME"), 0, 4096, False, utf8, &actual, &format,
+    if (XGetWindowProperty(dpy, w, net_wm_name, 0, 4096, False, utf8, &actual, &format,
                            &count, &after, &data) == Success &&
         data && actual == utf8 && format == 8) {
         title.assign(reinterpret_cast<char*>(data), count);
