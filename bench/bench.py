@@ -27,7 +27,6 @@ from desktop_harness import Desktop, pid_alive  # noqa: E402
 NRVNC = os.path.join(BUILD, "tests", "e2e", "nrvnc_e2e")
 TOOLS = os.path.join(BUILD, "tools")
 TIMER = os.path.join(BUILD, "bench", "window_timer")
-TICKS = os.sysconf("SC_CLK_TCK")
 RUNS = int(os.environ.get("NRVNC_BENCH_RUNS", "7"))
 QUESTION = r"Message # 0$"
 
@@ -41,9 +40,16 @@ def build_timer():
 
 
 def cpu_seconds(pid):
-    with open("/proc/%d/stat" % pid) as f:
-        fields = f.read().split(")")[-1].split()
-    return (int(fields[11]) + int(fields[12])) / TICKS
+    """CPU time of the process's threads, to the nanosecond (the clock-tick
+    counts of /proc/PID/stat are too coarse for a 1 % goal)."""
+    total = 0
+    for task in os.listdir("/proc/%d/task" % pid):
+        try:
+            with open("/proc/%d/task/%s/schedstat" % (pid, task)) as f:
+                total += int(f.read().split()[0])
+        except OSError:
+            pass  # a thread that just ended
+    return total / 1e9
 
 
 def timed_start(desk, args, pattern, env=None, cwd=None):
@@ -124,20 +130,28 @@ def main():
         silent.setsockopt(socket.SOL_SOCKET, socket.SO_REUSEADDR, 1)
         silent.bind(("127.1.1.5", 5900))
         silent.listen(16)
-        for _ in range(3):
+        for _ in range(8):
+            if len(watch) == 3:
+                break
             _, _, pid = timed_start(desk, [NRVNC], QUESTION, env=env, cwd=work)
             desk.key(desk.find(QUESTION), "alt+l")
             w = desk.wait_for(r"^  Enter Host Name")
             # The entry screen waiting for the operator.
-            entry.append(cpu_over(pid, lambda: time.sleep(3)))
+            idle = cpu_over(pid, lambda: time.sleep(3))
             desk.key(w, "Return")
             desk.type(w, "127.1.1.5")
             # The 10-second failed watch: the VNC server accepts the viewer
             # but never says a word, so the status window stays up until
             # NRVNC gives up.
             box = []
-            watch.append(cpu_over(pid, lambda: (desk.key(w, "alt+a"), box.append(
-                desk.wait_for(r"Message # 16$", timeout=30)))))
+            try:
+                used = cpu_over(pid, lambda: (desk.key(w, "alt+a"), box.append(
+                    desk.wait_for(r"Message # 16$", timeout=30))))
+            except AssertionError:
+                end(pid)  # the viewer was ended under it: the watch saw a success
+                continue
+            entry.append(idle)
+            watch.append(used)
             desk.key(box[0], "alt+n")
             wait_gone(pid)
 
@@ -183,6 +197,7 @@ def main():
         cpu, wall = median(rows, 0), median(rows, 1)
         share = statistics.median(percent(c, w) for c, w in rows)
         print("  %-40s %6.3f s CPU over %5.1f s = %5.2f %% of a core" % (name, cpu, wall, share))
+    print("  (a run is repeated when another program on the machine ends our viewer early)")
 
 
 if __name__ == "__main__":

@@ -39,8 +39,19 @@ class Window_Manager(unittest.TestCase):
         self.assertEqual(self.desktop.wm_state(self.other), "Normal")
         self.nrvnc = None
 
-    def tearDown(self):
+    def our_viewers(self):
+        """Viewers started in this run's folder; other runs on the machine keep theirs."""
+        found = []
         for pid in pids_of("vncviewer"):
+            try:
+                if os.readlink("/proc/%d/cwd" % pid) == self.work:
+                    found.append(pid)
+            except OSError:
+                pass
+        return found
+
+    def tearDown(self):
+        for pid in self.our_viewers():
             try:
                 os.kill(pid, 15)
             except OSError:
@@ -90,7 +101,7 @@ class Window_Manager(unittest.TestCase):
         d.type(w, "127.1.1.3")
         d.key(w, "alt+a")
         self.end_and_expect_the_window_back()
-        self.assertEqual(len(pids_of("vncviewer")), 1, "the viewer keeps running")
+        self.assertEqual(len(self.our_viewers()), 1, "the viewer keeps running")
 
 
 if __name__ == "__main__":
