@@ -174,8 +174,8 @@ std::string Read_Window_Title(Display* dpy, Window w, Atom net_wm_name, Atom utf
     unsigned char* data = nullptr;
     std::string title;
     bool found = false;
-    if (XGetWindowProperty(dpy, w, net_wm_name, 0, 4096, False, utf8, &actual, &format,
-                           &count, &after, &data) == Success &&
+    if (XGetWindowProperty(dpy, w, net_wm_name, 0, 4096, False, utf8, &actual, &format, &count,
+                           &after, &data) == Success &&
         data && actual == utf8 && format == 8) {
         title.assign(reinterpret_cast<char*>(data), count);
         found = true;
