@@ -56,9 +56,10 @@ struct X11_Desktop::Title_Tracker {
         // events of the shared connection belong to the forms.
         if (!Dpy) Dpy = x.Dpy();
         Root = DefaultRootWindow(Dpy);
-        Wm_State = XInternAtom(Dpy, "WM_STATE", False);
-        Net_Wm_Name = XInternAtom(Dpy, "_NET_WM_NAME", False);
-        Utf8 = XInternAtom(Dpy, "UTF8_STRING", False);
+        const char* names[] = {"WM_STATE", "_NET_WM_NAME", "UTF8_STRING"};
+        Atom atoms[3] = {None, None, None};
+        XInternAtoms(Dpy, const_cast<char**>(names), 3, False, atoms);
+        Wm_State = atoms[0], Net_Wm_Name = atoms[1], Utf8 = atoms[2];
         if (Own_Connection) {
             fcntl(ConnectionNumber(Dpy), F_SETFD, FD_CLOEXEC);
             XSelectInput(Dpy, Root, SubstructureNotifyMask);
