@@ -91,14 +91,14 @@ class Window_Manager(unittest.TestCase):
 
     def test_connected_session(self):
         d = self.desktop
-        d.start_vnc_server("127.1.1.3", 5900)
+        d.start_vnc_server(d.ip(3), 5900)
         w = self.start_nrvnc()
         d.key(w, "alt+l")
         w = d.wait_for(HOST_SCREEN)
         # On the second dialog the other window is still minimised.
         self.assertEqual(self.other_window_state("Iconic"), "Iconic")
         d.key(w, "Return")
-        d.type(w, "127.1.1.3")
+        d.type(w, d.ip(3))
         d.key(w, "alt+a")
         self.end_and_expect_the_window_back()
         self.assertEqual(len(self.our_viewers()), 1, "the viewer keeps running")
