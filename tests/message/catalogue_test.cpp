@@ -1,6 +1,6 @@
 // The message catalogue: lines, buttons, titles and answers of every message,
-// where the dialog puts them at 96 and 120 dpi, the stand-by notice, and the
-// wait for the operator.
+// where the dialog puts them on a few screens, the focus colour, the
+// stand-by notice, and the wait for the operator.
 #include <gtest/gtest.h>
 
 #include <array>
@@ -155,28 +155,6 @@ TEST(Do_User_Msg, Every_Catalogue_Row_Shown_And_Answered) {
         }
         EXPECT_TRUE(d.operator_.Done());
     }
-}
-
-// Worked by hand: "Hello" at 96 dpi. 14 points render as 19 px = 14.25 pt,
-// H = 22 px = 330; "Hello" is 5 * 14.25 * 12 = 855 wide; the buttons' 20
-// points render as 20.25 pt, 32 px high.
-TEST(Do_frmMsgBox, Hand_Worked_Information_At_96_Dpi) {
-    fake::Fake_Desktop d;
-    Misc m(d.platform());
-    m.Display_Font = "Courier New";
-    Form_Seen s;
-    d.operator_.On_Message(3).Run([&] { s = Look_At(*d.operator_.Current()); }).Press(1);
-    ASSERT_EQ(m.frmMsgBox().Do_User_Msg(3, S("Hello"), S("")), 1);
-    EXPECT_EQ(std::vector<double>({s.Width, s.Height, s.Left, s.Top}),
-              std::vector<double>({2355, 4335, 13222.5, 5932.5}));
-    ASSERT_EQ(s.Ops.size(), 10u);
-    EXPECT_EQ(s.Ops[5].X1, 270);  // the blue line, 18 px in
-    EXPECT_EQ(s.Ops[7].X1, 705);
-    EXPECT_EQ(s.Ops[7].Y1, 1290);
-    const Button_Seen& ok = s.Buttons[1];
-    EXPECT_EQ(std::vector<double>({ok.Left, ok.Top, ok.Width, ok.Height}),
-              std::vector<double>({924.375, 2280, 566.25, 1110}));
-    EXPECT_EQ(ok.Font_Size, 20.25f);
 }
 
 // The dialog in a few numbers: the form (left, top, width, height), the

@@ -39,15 +39,10 @@ std::ostream& operator<<(std::ostream& os, const Rect& r) {
     return os << r.What << " [" << r.L << ", " << r.T << " .. " << r.R << ", " << r.B << "]";
 }
 
-// One screen's problems, in words; empty when it is sound.
-struct Findings {
-    std::ostringstream Text;
-    bool Empty() { return Text.str().empty(); }
-};
-
 // Looks at a laid-out dialog: its texts, the entry box (the frame of width
 // 15) with what lies in it, and the shown controls.
-void Check_Form(const fake::Fake_Desktop& d, const fake::Fake_Form& f, bool entry, Findings& out) {
+void Check_Form(const fake::Fake_Desktop& d, const fake::Fake_Form& f, bool entry,
+                std::ostringstream& out) {
     const double tpp = d.forms.twips_per_pixel_x;
     const auto& metrics = d.forms.metrics;
     const double W = f.Scale_Width(), H = f.Scale_Height();
@@ -60,13 +55,13 @@ void Check_Form(const fake::Fake_Desktop& d, const fake::Fake_Form& f, bool entr
     for (std::size_t i = 0; i + 1 < ops.size(); ++i)
         if (ops[i].What == Draw_Op::Kind::Box && ops[i].Line_Width == 15)
             box = Rect{ops[i + 1].X1, ops[i + 1].Y1, ops[i + 1].X2, ops[i + 1].Y2, "entry box"};
-    if (entry && !box) out.Text << "no entry box; ";
+    if (entry && !box) out << "no entry box; ";
     if (box) items.push_back(*box);
     float heading = 0;
     for (const Draw_Op& op : ops) {
         if (op.What == Draw_Op::Kind::Filled_Box && box && op.Colour == Rgb(255, 0, 0) &&
             !Inside({op.X1, op.Y1, op.X2, op.Y2, ""}, *box))
-            out.Text << "label block outside the box; ";
+            out << "label block outside the box; ";
         if (op.What != Draw_Op::Kind::Text || op.Text.find_first_not_of(' ') == S::npos) continue;
         Rect r{op.X1, op.Y1, op.X1 + metrics.Text_Width(op.Font, op.Text),
                op.Y1 + metrics.Text_Height(op.Font, op.Text), "text \"" + op.Text + "\""};
@@ -83,21 +78,21 @@ void Check_Form(const fake::Fake_Desktop& d, const fake::Fake_Form& f, bool entr
             // The field sits in the box, inside its blue line.
             const Rect in{box->L + 15 * tpp, box->T + 15 * tpp, box->R - 15 * tpp,
                           box->B - 15 * tpp, "inside of the entry box"};
-            if (!Inside(r, in)) out.Text << r << " not " << in << "; ";
+            if (!Inside(r, in)) out << r << " not " << in << "; ";
             if (c->Font().Size < 9 || c->Font().Size > heading)
-                out.Text << "field text " << c->Font().Size << " pt, heading " << heading << "; ";
+                out << "field text " << c->Font().Size << " pt, heading " << heading << "; ";
             continue;
         }
         items.push_back(r);
     }
     for (std::size_t i = 0; i < items.size(); ++i) {
-        if (!Inside(items[i], Inner)) out.Text << items[i] << " outside " << Inner << "; ";
+        if (!Inside(items[i], Inner)) out << items[i] << " outside " << Inner << "; ";
         for (std::size_t j = i + 1; j < items.size(); ++j)
-            if (Overlap(items[i], items[j])) out.Text << items[i] << " over " << items[j] << "; ";
+            if (Overlap(items[i], items[j])) out << items[i] << " over " << items[j] << "; ";
     }
     const Rect Screen{0, 0, d.forms.Screen_Width(), d.forms.Screen_Height(), "screen"};
     if (!Inside({f.Left(), f.Top(), f.Left() + f.Width(), f.Top() + f.Height(), "form"}, Screen))
-        out.Text << "form off the screen; ";
+        out << "form off the screen; ";
 }
 
 struct Message_Case {
@@ -132,7 +127,7 @@ S Check_Screen(const Screen& s, int mode, bool found, const Message_Case* msg) {
     d.forms.do_events_limit = 20000;
     m.Display_Font = "Courier New";
     m.Font_Sizes = s.Sizes;
-    Findings found_out;
+    std::ostringstream found_out;  // the screen's problems, in words
     bool looked = false;
     try {
         auto look = [&](bool entry) {
@@ -154,14 +149,14 @@ S Check_Screen(const Screen& s, int mode, bool found, const Message_Case* msg) {
             const uint8_t result =
                 mode == 1 ? m.frmInputBox().User_Input_Form0()
                           : m.frmInputBox().User_Input_Form1(static_cast<uint8_t>(mode));
-            if (result != Entry_Escape) found_out.Text << "result " << int(result) << "; ";
+            if (result != Entry_Escape) found_out << "result " << int(result) << "; ";
         }
     } catch (const fake::Fake_Stuck&) {
-        found_out.Text << "stuck; ";
+        found_out << "stuck; ";
     }
-    if (!looked) found_out.Text << "never on screen; ";
-    if (!d.operator_.Done()) found_out.Text << "operator left waiting; ";
-    return found_out.Text.str();
+    if (!looked) found_out << "never on screen; ";
+    if (!d.operator_.Done()) found_out << "operator left waiting; ";
+    return found_out.str();
 }
 
 TEST(Dialogs_On_Every_Screen, Open_Inside_Their_Frames_Without_Overlap_At_72_To_288_Dpi) {
