@@ -313,18 +313,24 @@ TEST_F(Win32_Forms_Test, HourglassAndBringingTheFormToTheFront) {
     auto pointer_is = [&](HCURSOR shape) {
         return Pump_Until([&] { return GetCursorInfo(&cursor) && cursor.hCursor == shape; });
     };
+    // The stand-by message is disabled while it shows the hourglass.
+    form->Set_Enabled(false);
     form->Set_Pointer(nrvnc::Mouse_Pointer::Hourglass);
     EXPECT_TRUE(pointer_is(wait));
+    form->Set_Enabled(true);
     form->Set_Pointer(nrvnc::Mouse_Pointer::Default);
     EXPECT_TRUE(pointer_is(LoadCursorA(nullptr, reinterpret_cast<LPCSTR>(IDC_ARROW))));
 
-    // Another window comes to the front; Bring_To_Top takes the front back.
-    HWND other = CreateWindowExA(0, "STATIC", "other", WS_POPUP | WS_VISIBLE, r.left, r.top, 200,
-                                 200, nullptr, nullptr, nullptr, nullptr);
+    // Another window comes to the front; Bring_To_Top, called on every pass
+    // of a dialog's wait, takes the front back.
+    HWND other = CreateWindowExA(0, "STATIC", "other", WS_OVERLAPPEDWINDOW | WS_VISIBLE, r.left,
+                                 r.top, 200, 200, nullptr, nullptr, nullptr, nullptr);
     SetForegroundWindow(other);
     ASSERT_TRUE(Pump_Until([&] { return GetForegroundWindow() == other; }));
-    form->Bring_To_Top();
-    EXPECT_TRUE(Pump_Until([&] { return GetForegroundWindow() == Handle(*form); }));
+    EXPECT_TRUE(Pump_Until([&] {
+        form->Bring_To_Top();
+        return GetForegroundWindow() == Handle(*form);
+    }));
     DestroyWindow(other);
 }
 
