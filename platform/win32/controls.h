@@ -50,8 +50,7 @@ class Win32_Control {
     LRESULT Call_Original(UINT message, WPARAM wparam, LPARAM lparam);
 
   private:
-    static LRESULT CALLBACK Subclass_Proc(HWND window, UINT message, WPARAM wparam,
-                                          LPARAM lparam);
+    static LRESULT CALLBACK Subclass_Proc(HWND window, UINT message, WPARAM wparam, LPARAM lparam);
 
     Win32_Form& form_;
     const Win32_Fonts& fonts_;

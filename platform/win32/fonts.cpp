@@ -38,8 +38,8 @@ HFONT Win32_Fonts::Open(const Font_Spec& font) const {
     // A negative height asks for the character height (the em), as a
     // point size does.
     HFONT f = CreateFontA(-px, 0, 0, 0, font.Bold ? FW_BOLD : FW_NORMAL, FALSE, FALSE, FALSE,
-                          DEFAULT_CHARSET, OUT_DEFAULT_PRECIS, CLIP_DEFAULT_PRECIS,
-                          DEFAULT_QUALITY, DEFAULT_PITCH | FF_DONTCARE, font.Name.c_str());
+                          DEFAULT_CHARSET, OUT_DEFAULT_PRECIS, CLIP_DEFAULT_PRECIS, DEFAULT_QUALITY,
+                          DEFAULT_PITCH | FF_DONTCARE, font.Name.c_str());
     if (!f) f = static_cast<HFONT>(GetStockObject(DEFAULT_GUI_FONT));
     open_[key] = f;
     return f;

@@ -17,8 +17,7 @@ constexpr int Wait_Slice_Ms = 5;
 
 }  // namespace
 
-Win32_Forms_Runtime::Win32_Forms_Runtime(std::string app_title)
-    : app_title_(std::move(app_title)) {
+Win32_Forms_Runtime::Win32_Forms_Runtime(std::string app_title) : app_title_(std::move(app_title)) {
     Win32_Form::Register_Class(GetModuleHandleA(nullptr));
 }
 
@@ -31,8 +30,12 @@ std::unique_ptr<Form> Win32_Forms_Runtime::Load_Form(const Form_Design& design,
     return std::make_unique<Win32_Form>(*this, design, events);
 }
 
-void Win32_Forms_Runtime::Add(Win32_Form* form) { forms_.push_back(form); }
-void Win32_Forms_Runtime::Remove(Win32_Form* form) { std::erase(forms_, form); }
+void Win32_Forms_Runtime::Add(Win32_Form* form) {
+    forms_.push_back(form);
+}
+void Win32_Forms_Runtime::Remove(Win32_Form* form) {
+    std::erase(forms_, form);
+}
 
 bool Win32_Forms_Runtime::Is_Live(Win32_Form* form) const {
     return std::find(forms_.begin(), forms_.end(), form) != forms_.end();

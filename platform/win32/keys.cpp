@@ -8,7 +8,9 @@ namespace {
 
 constexpr LPARAM Alt_Down_Bit = 1 << 29;  // context code of WM_SYSKEYDOWN and WM_SYSCHAR
 
-bool Down(int virtual_key) { return (GetKeyState(virtual_key) & 0x8000) != 0; }
+bool Down(int virtual_key) {
+    return (GetKeyState(virtual_key) & 0x8000) != 0;
+}
 
 int Shift_State(bool alt) {
     int shift = 0;

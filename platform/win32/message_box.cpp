@@ -8,8 +8,7 @@ namespace nrvnc {
 void Win32_Forms_Runtime::Message_Box(const std::string& text, const std::string& title) {
     const std::string& caption = title.empty() ? app_title_ : title;
     modal_ = true;
-    MessageBoxA(nullptr, text.c_str(), caption.c_str(),
-                MB_OK | MB_TASKMODAL | MB_SETFOREGROUND);
+    MessageBoxA(nullptr, text.c_str(), caption.c_str(), MB_OK | MB_TASKMODAL | MB_SETFOREGROUND);
     modal_ = false;
 }
 

@@ -6,8 +6,7 @@
 
 namespace nrvnc {
 
-Canvas::Canvas(int width, int height)
-    : width_(std::max(1, width)), height_(std::max(1, height)) {
+Canvas::Canvas(int width, int height) : width_(std::max(1, width)), height_(std::max(1, height)) {
     HDC screen = GetDC(nullptr);
     dc_ = CreateCompatibleDC(screen);
     bitmap_ = CreateCompatibleBitmap(screen, width_, height_);

@@ -21,8 +21,12 @@ LRESULT CALLBACK Form_Window_Proc(HWND window, UINT message, WPARAM wparam, LPAR
     return form->Form_Message(message, wparam, lparam);
 }
 
-int Low_Word_X(LPARAM lparam) { return static_cast<short>(LOWORD(lparam)); }
-int High_Word_Y(LPARAM lparam) { return static_cast<short>(HIWORD(lparam)); }
+int Low_Word_X(LPARAM lparam) {
+    return static_cast<short>(LOWORD(lparam));
+}
+int High_Word_Y(LPARAM lparam) {
+    return static_cast<short>(HIWORD(lparam));
+}
 
 }  // namespace
 
@@ -65,8 +69,7 @@ Frame_Insets Win32_Form::Insets_For(const Form_Design& design, const Win32_Fonts
     return f;
 }
 
-Win32_Form::Win32_Form(Win32_Forms_Runtime& runtime, const Form_Design& design,
-                       Form_Events& events)
+Win32_Form::Win32_Form(Win32_Forms_Runtime& runtime, const Form_Design& design, Form_Events& events)
     : Form_Model(design, events, runtime.Fonts(), Insets_For(design, runtime.Fonts())),
       runtime_(runtime),
       fonts_(runtime.Fonts()) {
@@ -170,9 +173,9 @@ void Win32_Form::Apply_Pointer() {
     applied_pointer_ = Pointer();
     // The system asks for the cursor again only when the mouse moves.
     if (Pointer_Over(window_))
-        SetCursor(LoadCursorA(nullptr, reinterpret_cast<LPCSTR>(
-                                           Pointer() == Mouse_Pointer::Hourglass ? IDC_WAIT
-                                                                                 : IDC_ARROW)));
+        SetCursor(LoadCursorA(
+            nullptr, reinterpret_cast<LPCSTR>(Pointer() == Mouse_Pointer::Hourglass ? IDC_WAIT
+                                                                                    : IDC_ARROW)));
 }
 
 void Win32_Form::Paint_Canvas(bool from_start) {
@@ -228,7 +231,9 @@ void Win32_Form::Raised() {
     }
 }
 
-bool Win32_Form::Accepts_Input() const { return !runtime_.Modal(); }
+bool Win32_Form::Accepts_Input() const {
+    return !runtime_.Modal();
+}
 
 void Win32_Form::Key_Message(HWND from, UINT message, WPARAM wparam, LPARAM lparam) {
     Key_Press press;

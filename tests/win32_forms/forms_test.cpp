@@ -3,6 +3,8 @@
 // drawing that comes back after the window's pixels were lost, owner-drawn
 // buttons, keys typed with SendInput reaching the model, focus, the system
 // message box.
+#include "platform/win32/forms.h"
+
 #include <gtest/gtest.h>
 #include <windows.h>
 
@@ -14,7 +16,6 @@
 #include <thread>
 #include <vector>
 
-#include "platform/win32/forms.h"
 #include "platform/win32/window.h"
 
 namespace win32_forms_test {
@@ -83,7 +84,9 @@ class Win32_Forms_Test : public ::testing::Test {
     void Settle() {
         for (int i = 0; i < 10; ++i) runtime_->Do_Events();
     }
-    static HWND Handle(nrvnc::Form& form) { return dynamic_cast<nrvnc::Win32_Form&>(form).Handle(); }
+    static HWND Handle(nrvnc::Form& form) {
+        return dynamic_cast<nrvnc::Win32_Form&>(form).Handle();
+    }
     static HWND Control(nrvnc::Form& form, int id) {
         return dynamic_cast<nrvnc::Win32_Form&>(form).Control_Handle(id);
     }
@@ -237,7 +240,9 @@ void Send_Keys(std::initializer_list<std::pair<WORD, bool>> keys_down) {
     }
     SendInput(static_cast<UINT>(inputs.size()), inputs.data(), sizeof(INPUT));
 }
-void Tap(WORD key) { Send_Keys({{key, true}, {key, false}}); }
+void Tap(WORD key) {
+    Send_Keys({{key, true}, {key, false}});
+}
 void Tap_With(WORD modifier, WORD key) {
     Send_Keys({{modifier, true}, {key, true}, {key, false}, {modifier, false}});
 }
@@ -262,7 +267,8 @@ TEST_F(Win32_Forms_Test, KeysReachTheModelWhichMayDropThem) {
 
     // '5' is dropped by the key-press handler; Home by the key-down
     // handler, so the caret stays at the end; Left is not.
-    for (int key : {int{'A'}, int{'5'}, int{'B'}, VK_HOME, int{'C'}, VK_LEFT, int{'D'}}) Tap(static_cast<WORD>(key));
+    for (int key : {int{'A'}, int{'5'}, int{'B'}, VK_HOME, int{'C'}, VK_LEFT, int{'D'}})
+        Tap(static_cast<WORD>(key));
     ASSERT_TRUE(text_is("abdc"));
     EXPECT_EQ(shown_text(), "abdc");
     EXPECT_TRUE(events.Saw("down 36"));
