@@ -111,7 +111,9 @@ void Win32_Control::Update(const Control_Model& model) {
     }
     bool shown = (GetWindowLongA(window_, GWL_STYLE) & WS_VISIBLE) != 0;
     if (shown != model.Visible()) ShowWindow(window_, model.Visible() ? SW_SHOWNA : SW_HIDE);
-    if (repaint) InvalidateRect(window_, nullptr, TRUE);
+    // A button paints every pixel itself; an edit control erases with the
+    // brush of its colours.
+    if (repaint) InvalidateRect(window_, nullptr, kind_ == Control_Kind::Text_Box);
 }
 
 void Win32_Control::Paint_Button(const DRAWITEMSTRUCT& item, const Control_Model& model,
