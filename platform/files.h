@@ -40,6 +40,14 @@ public:
     // before returning (flushed and closed).
     virtual void Write_File(const std::string& path, const std::string& bytes) = 0;
 
+    // Creates a new file in the folder of beside_path, named beside_path
+    // plus a suffix of its own that differs from save to save, writes the
+    // bytes to stable storage, closes it and returns its path. The file is
+    // created exclusively: a file or link already under the chosen name is
+    // never opened. On failure nothing is left behind.
+    virtual std::string Write_Temporary_File(const std::string& beside_path,
+                                             const std::string& bytes) = 0;
+
     // Moves a file over another in one step: afterwards `to` holds either its
     // old content or all of `from`'s, never a mix, whatever moment the
     // program dies at.

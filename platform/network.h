@@ -6,6 +6,7 @@
 // time and then reports failure.
 #pragma once
 
+#include <cstddef>
 #include <cstdint>
 #include <memory>
 #include <string>
@@ -55,9 +56,11 @@ public:
                                     const std::string& user, const std::string& password) = 0;
     virtual bool Set_Current_Directory(Handle connection, const std::string& folder) = 0;
     // Fetches a file of the current folder into a local file, overwriting
-    // it. ascii selects text transfer (lines arrive ended by CR LF).
+    // it. ascii selects text transfer (lines arrive ended by CR LF). A file
+    // larger than max_bytes is not fetched: the transfer stops once the
+    // bound is passed and false is returned, with no local file left.
     virtual bool Get_File(Handle connection, const std::string& remote_name,
-                          const std::string& local_path, bool ascii) = 0;
+                          const std::string& local_path, bool ascii, std::size_t max_bytes) = 0;
     virtual void Close_Handle(Handle handle) = 0;
 };
 

@@ -30,8 +30,10 @@ public:
     // Every running process. Raises when the list cannot be read.
     virtual std::vector<Process_Entry> List() = 0;
 
-    // Asks the process to end at once; does not wait. Errors are ignored: a
-    // process that is already gone is fine.
+    // Ends the process for sure and returns once it has ended, waiting a
+    // bounded time (about 3 s) for that. Never acts on process 0 or on an ID
+    // the platform cannot hold. Errors are ignored: a process that is
+    // already gone is fine.
     virtual void Terminate(uint32_t process_id) = 0;
 };
 

@@ -21,6 +21,8 @@ constexpr const char* Repeater_File = "Repeater.Dat";
 // The file is two short lines. Whatever else arrives (a huge or binary file)
 // is never read beyond this.
 constexpr std::size_t Read_Limit = 4096;
+// A larger file is not fetched at all: it is no repeater file.
+constexpr std::size_t Download_Limit = 64 * 1024;
 // A longer line is no address or port: it is treated as unreadable.
 constexpr std::size_t Longest_Value = 255;
 
@@ -151,7 +153,8 @@ bool Get_Repeater_IP_File(Misc& misc) {
                 misc.Do_Events();
                 bool Fetched = false;
                 try {
-                    Fetched = ftp.Get_File(misc.FTP_Handle, Repeater_File, Local_Path, true);
+                    Fetched = ftp.Get_File(misc.FTP_Handle, Repeater_File, Local_Path, true,
+                                           Download_Limit);
                 } catch (const Runtime_Error&) {
                     Fetched = false;
                 }

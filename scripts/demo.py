@@ -1,5 +1,6 @@
 #!/usr/bin/python3
-"""Starts NRVNC in a ready working directory.
+"""Starts NRVNC in a ready working directory; with --windows, NRVNC.exe
+(the x86_64 build) under Wine, with the Windows viewer stand-in.
 
 With a display: the viewer stand-in beside the program, a local VNC server
 (x11vnc) at 127.1.1.3 and a repeater at 127.1.1.1:5901 with the VNC server
@@ -8,9 +9,11 @@ Type 127.1.1.3 for a local session, or 1234 for an internet session (when
 this computer reaches the internet; otherwise only Local is offered).
 
 Without a display: a scripted tour under Xvfb that walks every screen and
-writes a screenshot of each to one folder.
+writes a screenshot of each to out/screens/ (out/screens/windows/ for the
+Windows program).
 """
 
+import glob
 import os
 import shutil
 import subprocess
@@ -18,47 +21,73 @@ import sys
 
 ROOT = os.path.dirname(os.path.dirname(os.path.abspath(__file__)))
 BUILD = os.path.join(ROOT, "build")
-sys.path.insert(0, os.path.join(ROOT, "tests", "e2e"))
+WINDOWS_BIN = os.path.join(BUILD, "windows-x86_64", "bin")
+E2E = os.path.join(ROOT, "tests", "e2e")
+sys.path.insert(0, E2E)
 
 
-def tour():
-    shots = os.path.join(ROOT, "out", "screens")
-    shutil.rmtree(shots, ignore_errors=True)
-    env = dict(os.environ,
-               NRVNC_E2E_BIN=os.path.join(BUILD, "tests", "e2e", "nrvnc_e2e"),
-               NRVNC_TOOLS_DIR=os.path.join(BUILD, "tools"),
-               NRVNC_E2E_SHOTS=shots)
+def tour(windows):
+    shots = os.path.join(ROOT, "out", "screens", *(["windows"] if windows else []))
+    os.makedirs(shots, exist_ok=True)
+    for old in glob.glob(os.path.join(shots, "*.png")):
+        os.remove(old)
+    env = dict(os.environ, NRVNC_TOOLS_DIR=os.path.join(BUILD, "tools"), NRVNC_E2E_SHOTS=shots)
     env.pop("DISPLAY", None)
-    print("No display: running a scripted tour under Xvfb ...")
-    r = subprocess.run(["/usr/bin/python3", os.path.join(ROOT, "tests", "e2e", "e2e_test.py")],
-                       env=env)
+    print("No display: running a scripted tour under %s ..." % ("Wine" if windows else "Xvfb"))
+    if not windows:
+        env["NRVNC_E2E_BIN"] = os.path.join(BUILD, "tests", "e2e", "nrvnc_e2e")
+        rc = subprocess.run(["/usr/bin/python3", os.path.join(E2E, "e2e_test.py")], env=env).returncode
+    else:
+        from wine_desktop import Wine_Desktop  # noqa: E402
+        wine = Wine_Desktop(os.path.join(BUILD, "wine-tour"))
+        wine.setup()
+        try:
+            env.update(NRVNC_WINE_BIN=os.path.join(WINDOWS_BIN, "NRVNC_e2e.exe"),
+                       NRVNC_WINE_VIEWER=os.path.join(WINDOWS_BIN, "vncviewer.exe"),
+                       NRVNC_WINE_STATE=wine.state_dir)
+            rc = subprocess.run(["/usr/bin/python3", os.path.join(E2E, "wine_e2e_test.py")],
+                                env=env).returncode
+        finally:
+            wine.cleanup()
     print("Screenshots of every screen are in %s" % shots)
-    return r.returncode
+    return rc
 
 
-def demo():
+def demo(windows):
     from desktop_harness import Desktop  # noqa: E402
-    work = os.path.join(ROOT, "out", "demo")
+    work = os.path.join(ROOT, "out", "demo-windows" if windows else "demo")
     os.makedirs(work, exist_ok=True)
-    shutil.copy(os.path.join(BUILD, "tools", "vncviewer"), os.path.join(work, "vncviewer"))
+    if windows:
+        for name in ("NRVNC.exe", "vncviewer.exe"):
+            shutil.copy(os.path.join(WINDOWS_BIN, name), os.path.join(work, name))
+    else:
+        shutil.copy(os.path.join(BUILD, "tools", "vncviewer"), os.path.join(work, "vncviewer"))
     with open(os.path.join(work, "NRVNC.INI"), "wb") as f:
         f.write(b"127.1.1.3\r\n127.1.1.1\r\n5901\r\n")
-    desk = Desktop.__new__(Desktop)
-    desk.work_dir, desk.procs, desk.logs, desk.web = work, [], [], None
-    desk.env = dict(os.environ)
-    desk.display = os.environ["DISPLAY"]
+    desk = Desktop.attach(os.environ["DISPLAY"], work)
+    wine = None
     try:
         desk.start_vnc_server("127.1.1.3", 5900)
         desk.start_repeater(os.path.join(BUILD, "tools"), "127.1.1.1", 5901, 5500)
         desk.register_vnc_server_with_repeater("1234", "127.1.1.1", 5500)
         print("Demo peers: VNC server 127.1.1.3, repeater 127.1.1.1:5901 (access code 1234).")
-        rc = subprocess.call([os.path.join(BUILD, "app", "nrvnc")], cwd=work)
+        if windows:
+            from wine_desktop import Wine_Desktop  # noqa: E402
+            wine = Wine_Desktop(os.path.join(BUILD, "wine-demo"))
+            print("Preparing a fresh Wine prefix (about 20 s) ...")
+            wine.setup(display=desk.display)
+            rc = subprocess.call(["wine", "NRVNC.exe"], cwd=work, env=wine.env)
+        else:
+            rc = subprocess.call([os.path.join(BUILD, "app", "nrvnc")], cwd=work)
         if rc == 0 and sys.stdin.isatty():
             input("NRVNC has ended; the viewer keeps running. Press Enter to stop the demo peers.")
         return rc
     finally:
+        if wine:
+            wine.cleanup()  # ends the viewer with the prefix's wineserver
         desk.close()
 
 
 if __name__ == "__main__":
-    sys.exit(demo() if os.environ.get("DISPLAY") else tour())
+    windows = "--windows" in sys.argv[1:]
+    sys.exit(demo(windows) if os.environ.get("DISPLAY") else tour(windows))

@@ -6,7 +6,7 @@ set -euo pipefail
 NRVNC_PACKAGES=(
   cmake g++ make pkg-config libgtest-dev
   libx11-dev libxft-dev libfontconfig-dev libxtst-dev libcurl4-openssl-dev
-  xvfb xdotool x11-utils fonts-liberation
+  xvfb xdotool x11-utils x11-xkb-utils fonts-liberation
   python3 python3-pyftpdlib x11vnc imagemagick
 )
 

@@ -141,20 +141,20 @@ void Save_Settings(Misc& misc) {
             misc.INI_File_Path =
                 files.Native_Path(folder ? *folder + "\\" + INI_File_Name : INI_File_Name);
         }
-        // The new content goes to a file beside the old one first and then
-        // replaces it in one step: a save that dies half-way leaves the old
-        // settings, never a truncated file.
-        temporary = files.Native_Path(misc.INI_File_Path + ".new");
-        files.Write_File(temporary, misc.Host_Name + "\r\n" + misc.Repeater_IP + "\r\n" +
-                                        misc.Port_Num + "\r\n");
-        files.Replace_File(temporary, files.Native_Path(misc.INI_File_Path));
+        // The new content goes to a file of its own beside the old one first
+        // and then replaces it in one step: a save that dies half-way leaves
+        // the old settings, never a truncated file, and two saves at once
+        // never write into the same file.
+        const std::string path = files.Native_Path(misc.INI_File_Path);
+        temporary = files.Write_Temporary_File(
+            path, misc.Host_Name + "\r\n" + misc.Repeater_IP + "\r\n" + misc.Port_Num + "\r\n");
+        files.Replace_File(temporary, path);
     } catch (const Runtime_Error& error) {
         if (!temporary.empty()) {
             try {
                 files.Delete_File(temporary);
             } catch (const Runtime_Error&) {
-                // Never written, or already gone; a leftover is overwritten
-                // by the next save and never read.
+                // Already gone; a leftover is never read.
             }
         }
         misc.frmMsgBox().Do_User_Msg(

@@ -5,9 +5,12 @@
 #include <unistd.h>
 
 #include <algorithm>
+#include <atomic>
 #include <cerrno>
+#include <cstdio>
 #include <cstdlib>
 #include <cstring>
+#include <random>
 #include <utility>
 
 #include "platform/error.h"
@@ -54,6 +57,9 @@ class File_Descriptor {
   private:
     int Fd;
 };
+
+// Writes all bytes, then syncs and closes; raises on the first failure.
+void Write_Sync_Close(File_Descriptor& file, const std::string& bytes, const std::string& native);
 
 }  // namespace
 
@@ -142,10 +148,9 @@ std::string Linux_File_System::Read_Head(const std::string& path, std::size_t ma
     return bytes;
 }
 
-void Linux_File_System::Write_File(const std::string& path, const std::string& bytes) {
-    std::string native = Native_Path(path);
-    File_Descriptor file(open(native.c_str(), O_WRONLY | O_CREAT | O_TRUNC | O_CLOEXEC, 0666));
-    if (file.Get() < 0) Raise_Errno(errno, native);
+namespace {
+
+void Write_Sync_Close(File_Descriptor& file, const std::string& bytes, const std::string& native) {
     std::size_t done = 0;
     while (done < bytes.size()) {
         ssize_t put = write(file.Get(), bytes.data() + done, bytes.size() - done);
@@ -158,6 +163,44 @@ void Linux_File_System::Write_File(const std::string& path, const std::string& b
     if (fsync(file.Get()) != 0 && errno != EINVAL) Raise_Errno(errno, native);
     // Late write errors (NFS, quotas) show up only at close.
     if (close(file.Release()) != 0 && errno != EINTR) Raise_Errno(errno, native);
+}
+
+}  // namespace
+
+void Linux_File_System::Write_File(const std::string& path, const std::string& bytes) {
+    std::string native = Native_Path(path);
+    File_Descriptor file(open(native.c_str(), O_WRONLY | O_CREAT | O_TRUNC | O_CLOEXEC, 0666));
+    if (file.Get() < 0) Raise_Errno(errno, native);
+    Write_Sync_Close(file, bytes, native);
+}
+
+std::string Linux_File_System::Write_Temporary_File(const std::string& beside_path,
+                                                    const std::string& bytes) {
+    // The process ID and a counter keep this process's saves apart; the
+    // random part makes a name that someone else chose beforehand unlikely,
+    // and O_EXCL makes it harmless.
+    static std::atomic<unsigned> counter{0};
+    std::string native = Native_Path(beside_path);
+    std::random_device random;
+    for (int attempt = 0;; ++attempt) {
+        char suffix[64];
+        snprintf(suffix, sizeof suffix, ".%ld.%u.%08x", static_cast<long>(getpid()), ++counter,
+                 static_cast<unsigned>(random()));
+        std::string temporary = native + suffix;
+        File_Descriptor file(
+            open(temporary.c_str(), O_WRONLY | O_CREAT | O_EXCL | O_NOFOLLOW | O_CLOEXEC, 0666));
+        if (file.Get() < 0) {
+            if (errno == EEXIST && attempt < 16) continue;
+            Raise_Errno(errno, temporary);
+        }
+        try {
+            Write_Sync_Close(file, bytes, temporary);
+        } catch (const Runtime_Error&) {
+            unlink(temporary.c_str());
+            throw;
+        }
+        return temporary;
+    }
 }
 
 void Linux_File_System::Replace_File(const std::string& from, const std::string& to) {

@@ -24,6 +24,11 @@ class Linux_File_System : public File_System {
     std::string Read_Head(const std::string& path, std::size_t max_bytes) override;
     // Written, fsync'ed and closed before returning.
     void Write_File(const std::string& path, const std::string& bytes) override;
+    // "<name>.<pid>.<counter>.<random>" beside the file, created with
+    // O_CREAT | O_EXCL | O_NOFOLLOW (a planted file or link under that name
+    // makes the attempt fail, and another name is tried), fsync'ed, closed.
+    std::string Write_Temporary_File(const std::string& beside_path,
+                                     const std::string& bytes) override;
     // rename(), then an fsync of the destination's folder so that the new
     // name survives a crash as well.
     void Replace_File(const std::string& from, const std::string& to) override;

@@ -66,6 +66,8 @@ std::string Escape(CURL* curl, const std::string& text) {
 struct Download {
     int Fd = -1;
     bool Ascii = false;
+    size_t Max_Bytes = 0;
+    size_t Received = 0;
 };
 
 bool Write_All(int fd, const char* data, size_t size) {
@@ -84,8 +86,11 @@ bool Write_All(int fd, const char* data, size_t size) {
 // In text mode libcurl turns the server's CR LF line ends into LF on Linux;
 // the file is to hold CR LF lines, as the server sent them.
 size_t Write_To_File(char* data, size_t size, size_t count, void* user) {
-    const Download& download = *static_cast<Download*>(user);
+    Download& download = *static_cast<Download*>(user);
     size_t total = size * count;
+    // Past the bound nothing more is written; the short count ends the transfer.
+    if (total > download.Max_Bytes - download.Received) return 0;
+    download.Received += total;
     if (!download.Ascii) return Write_All(download.Fd, data, total) ? total : 0;
     std::string text;
     text.reserve(total + total / 8);
@@ -206,7 +211,7 @@ bool Curl_Ftp_Client::Set_Current_Directory(Handle handle, const std::string& fo
 }
 
 bool Curl_Ftp_Client::Get_File(Handle handle, const std::string& remote_name,
-                               const std::string& local_path, bool ascii) {
+                               const std::string& local_path, bool ascii, size_t max_bytes) {
     Connection* connection = Find_Connection(handle);
     if (connection == nullptr || remote_name.empty() || local_path.empty()) return false;
 
@@ -224,7 +229,7 @@ bool Curl_Ftp_Client::Get_File(Handle handle, const std::string& remote_name,
     curl_easy_setopt(curl, CURLOPT_NOBODY, 0L);
     curl_easy_setopt(curl, CURLOPT_TRANSFERTEXT, ascii ? 1L : 0L);
     curl_easy_setopt(curl, CURLOPT_WRITEFUNCTION, Write_To_File);
-    Download download{fd, ascii};
+    Download download{fd, ascii, max_bytes};
     curl_easy_setopt(curl, CURLOPT_WRITEDATA, &download);
     bool done = Perform(*connection);
     curl_easy_setopt(curl, CURLOPT_WRITEFUNCTION, Discard);

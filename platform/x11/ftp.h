@@ -51,7 +51,7 @@ class Curl_Ftp_Client : public Ftp_Client {
     // local_path is a native path. ascii transfers in TYPE A: lines arrive
     // ended by CR LF whatever the server stores.
     bool Get_File(Handle connection, const std::string& remote_name, const std::string& local_path,
-                  bool ascii) override;
+                  bool ascii, std::size_t max_bytes) override;
     void Close_Handle(Handle handle) override;
 
     // libcurl's words for the last failure, for diagnostics.

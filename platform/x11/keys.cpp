@@ -4,6 +4,9 @@
 #include <X11/Xutil.h>
 #include <X11/keysym.h>
 
+#include <cctype>
+#include <cstring>
+
 #include "platform/forms.h"
 
 namespace nrvnc {
@@ -60,19 +63,67 @@ int Keypad_Key(KeySym k) {
     }
 }
 
+// Where a key sits on the keyboard, by the server's name for it ("AE01":
+// row E, first key), so that the top row gives the digit codes whatever
+// the layout puts on it, as it does on Windows. Empty when the server
+// names no keys.
+std::string Key_Position(Display* display, unsigned keycode) {
+    std::string position;
+    XkbDescPtr keyboard = XkbGetKeyboard(display, XkbKeyNamesMask, XkbUseCoreKbd);
+    if (keyboard && keyboard->names && keyboard->names->keys && keycode >= keyboard->min_key_code &&
+        keycode <= keyboard->max_key_code) {
+        const char* name = keyboard->names->keys[keycode].name;
+        position.assign(name, strnlen(name, XkbKeyNameLength));
+    }
+    if (keyboard) XkbFreeKeyboard(keyboard, 0, True);
+    return position;
+}
+
+// The virtual-key code Windows gives the key at a position: the digits of
+// the top row, and the letters of a US keyboard for layouts whose letters
+// are not Latin. 0 for other positions.
+int Positional_Key(const std::string& position, bool digits_only) {
+    static const struct {
+        const char* Row;
+        const char* Keys;
+    } rows[] = {{"AE", "1234567890"}, {"AD", "QWERTYUIOP"}, {"AC", "ASDFGHJKL"}, {"AB", "ZXCVBNM"}};
+    if (position.size() != 4 || !isdigit(position[2]) || !isdigit(position[3])) return 0;
+    const int column = std::stoi(position.substr(2));
+    for (const auto& row : rows) {
+        if (position.compare(0, 2, row.Row) != 0 || (digits_only && row.Keys != rows[0].Keys))
+            continue;
+        if (column >= 1 && column <= static_cast<int>(strlen(row.Keys)))
+            return row.Keys[column - 1];
+    }
+    return 0;
+}
+
+bool Is_Digit(KeySym k) {
+    return k >= XK_0 && k <= XK_9;
+}
+
 }  // namespace
 
-int Virtual_Key(KeySym unshifted, KeySym effective) {
+int Virtual_Key(const Key_Symbols& key) {
     // Keypad keys change meaning with Num Lock, so the effective keysym
     // decides them.
-    int keypad = Keypad_Key(effective);
-    if (keypad < 0) keypad = Keypad_Key(unshifted);
+    int keypad = Keypad_Key(key.Effective);
+    if (keypad < 0) keypad = Keypad_Key(key.Levels[0]);
     if (keypad >= 0) return keypad;
 
-    KeySym k = unshifted;
+    // The top row: digits by position, or, on a server that names no keys,
+    // by a digit on the key's first two levels (French: "&" and "1").
+    if (int digit = Positional_Key(key.Position, true)) return digit;
+    KeySym k = key.Levels[0];
     if (k >= XK_a && k <= XK_z) return 'A' + static_cast<int>(k - XK_a);
     if (k >= XK_A && k <= XK_Z) return static_cast<int>(k);
-    if (k >= XK_0 && k <= XK_9) return static_cast<int>(k);
+    for (KeySym level : key.Levels)
+        if (Is_Digit(level)) return static_cast<int>(level);
+    // A letter of another script (Cyrillic, Greek...) is named by its place.
+    KeySym lower = NoSymbol, upper = NoSymbol;
+    XConvertCase(k, &lower, &upper);
+    if (k > 0xFF && lower != upper) return Positional_Key(key.Position, false);
+
     if (k >= XK_F1 && k <= XK_F24) return 112 + static_cast<int>(k - XK_F1);
     switch (k) {
         case XK_BackSpace:
@@ -171,11 +222,15 @@ int Virtual_Key(KeySym unshifted, KeySym effective) {
 Key_Press Translate_Key(XKeyEvent& event) {
     Key_Press press;
     char buffer[16] = {};
-    KeySym effective = NoSymbol;
-    int n = XLookupString(&event, buffer, sizeof buffer, &effective, nullptr);
-    KeySym unshifted = XkbKeycodeToKeysym(event.display, static_cast<KeyCode>(event.keycode),
-                                          static_cast<int>((event.state >> 13) & 3), 0);
-    press.Key_Code = Virtual_Key(unshifted, effective);
+    Key_Symbols key;
+    // The character the layout gives with the modifiers and locks in force.
+    int n = XLookupString(&event, buffer, sizeof buffer, &key.Effective, nullptr);
+    const auto keycode = static_cast<KeyCode>(event.keycode);
+    const int group = static_cast<int>((event.state >> 13) & 3);
+    for (int level = 0; level < 2; ++level)
+        key.Levels[level] = XkbKeycodeToKeysym(event.display, keycode, group, level);
+    key.Position = Key_Position(event.display, keycode);
+    press.Key_Code = Virtual_Key(key);
     if (event.state & ShiftMask) press.Shift |= Shift_Mask::Shift;
     if (event.state & ControlMask) press.Shift |= Shift_Mask::Ctrl;
     if (event.state & Mod1Mask) press.Shift |= Shift_Mask::Alt;

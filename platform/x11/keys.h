@@ -3,6 +3,8 @@
 // shift state and the character it types.
 #pragma once
 
+#include <string>
+
 #include "platform/x11/xlib.h"
 
 namespace nrvnc {
@@ -13,11 +15,17 @@ struct Key_Press {
     int Character = 0;  // Latin-1 character typed; 0 when none
 };
 
-// The virtual-key code of a key. unshifted is the key's keysym without any
-// modifier (level 0); effective is the keysym with the modifiers and locks
-// applied, which decides the keypad keys (digits with Num Lock on, cursor
-// keys with it off).
-int Virtual_Key(KeySym unshifted, KeySym effective);
+// What decides a key's virtual-key code.
+struct Key_Symbols {
+    KeySym Levels[2] = {NoSymbol, NoSymbol};  // without and with Shift, in the current group
+    KeySym Effective = NoSymbol;  // with the modifiers and locks in force (keypad: Num Lock)
+    std::string Position;         // the server's name of the key, e.g. "AE01"; may be empty
+};
+
+// The code Windows gives the key: the top row's digits by position whatever
+// the layout's symbols, letters by the layout's letter, the keypad by what
+// Num Lock makes of it.
+int Virtual_Key(const Key_Symbols& key);
 
 Key_Press Translate_Key(XKeyEvent& event);
 

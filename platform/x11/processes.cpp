@@ -2,13 +2,17 @@
 
 #include <dirent.h>
 #include <fcntl.h>
+#include <poll.h>
 #include <signal.h>
 #include <spawn.h>
 #include <sys/stat.h>
+#include <sys/syscall.h>
 #include <sys/wait.h>
 #include <unistd.h>
 
+#include <algorithm>
 #include <cerrno>
+#include <chrono>
 #include <climits>
 #include <cstdlib>
 #include <cstring>
@@ -242,10 +246,75 @@ std::vector<Process_Entry> Linux_Processes::List() {
     return entries;
 }
 
+namespace {
+
+// How long a process may take to end on SIGTERM before it gets SIGKILL, and
+// how long Terminate waits in all.
+constexpr int Grace_Ms = 1000;
+constexpr int Terminate_Limit_Ms = 3000;
+
+// The start time of a process (field 22 of its stat line), which tells it
+// apart from a later process that gets the same ID; empty once it has ended
+// (a zombie has ended too).
+std::string Start_Time_Of(pid_t pid) {
+    std::string line = Read_Small_File("/proc/" + std::to_string(pid) + "/stat");
+    char state = Process_State_Letter(line);
+    if (state == '?' || state == 'Z' || state == 'X') return {};
+    std::string::size_type at = line.rfind(')') + 2;  // the state letter
+    for (int field = 3; field < 22 && at != std::string::npos; ++field) at = line.find(' ', at + 1);
+    if (at == std::string::npos) return {};
+    return line.substr(at + 1, line.find(' ', at + 1) - at - 1);
+}
+
+int Elapsed_Ms(std::chrono::steady_clock::time_point since) {
+    return static_cast<int>(std::chrono::duration_cast<std::chrono::milliseconds>(
+                                std::chrono::steady_clock::now() - since)
+                                .count());
+}
+
+}  // namespace
+
 void Linux_Processes::Terminate(uint32_t process_id) {
-    if (process_id >= 1 && process_id <= static_cast<uint32_t>(INT_MAX)) {
-        kill(static_cast<pid_t>(process_id), SIGTERM);
+    // 0 and IDs above INT_MAX would make kill() signal a process group or
+    // every process there is.
+    if (process_id < 1 || process_id > static_cast<uint32_t>(INT_MAX)) return;
+    const pid_t pid = static_cast<pid_t>(process_id);
+    const auto start = std::chrono::steady_clock::now();
+
+    // A pidfd names this very process even if its ID is reused meanwhile,
+    // and becomes readable when it has ended, child of ours or not.
+    int pidfd = static_cast<int>(syscall(SYS_pidfd_open, pid, 0));
+    const std::string started = pidfd < 0 ? Start_Time_Of(pid) : std::string();
+    if (pidfd < 0 && started.empty()) {  // not there, or ended already
+        Reap_Children();
+        return;
     }
+    auto send = [&](int signal) {
+        if (pidfd >= 0)
+            syscall(SYS_pidfd_send_signal, pidfd, signal, nullptr, 0);
+        else if (Start_Time_Of(pid) == started)
+            kill(pid, signal);
+    };
+    auto ended_within = [&](int limit_ms) {
+        for (;;) {
+            int left = limit_ms - Elapsed_Ms(start);
+            if (pidfd >= 0) {
+                pollfd entry{pidfd, POLLIN, 0};
+                int ready = poll(&entry, 1, std::max(left, 0));
+                if (ready > 0 || (ready < 0 && errno != EINTR)) return true;
+            } else {
+                if (Start_Time_Of(pid) != started) return true;
+                if (left > 0) usleep(10000);
+            }
+            if (left <= 0) return false;
+        }
+    };
+    send(SIGTERM);
+    if (!ended_within(Grace_Ms)) {
+        send(SIGKILL);
+        ended_within(Terminate_Limit_Ms);
+    }
+    if (pidfd >= 0) close(pidfd);
     Reap_Children();
 }
 

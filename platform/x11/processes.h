@@ -42,8 +42,10 @@ class Linux_Processes : public Processes {
     // other failure of the start.
     uint32_t Start(const std::string& command_line, Show_State show) override;
     std::vector<Process_Entry> List() override;
-    // SIGTERM; IDs that are not a single process (0, or above INT_MAX, which
-    // kill() would take as a process group or "everyone") are ignored.
+    // SIGTERM, a grace of a second, then SIGKILL; returns once the process
+    // has ended (a zombie has), or after about three seconds at most. IDs
+    // that are not a single process (0, or above INT_MAX, which kill() would
+    // take as a process group or "everyone") are ignored.
     void Terminate(uint32_t process_id) override;
 
   private:

@@ -86,6 +86,14 @@ class Desktop:
         self.env = dict(os.environ)
         self._start_xvfb(screen, dpi)
 
+    @classmethod
+    def attach(cls, display, work_dir):
+        """A Desktop on a display that is already running (not ended by close())."""
+        d = cls.__new__(cls)
+        d.work_dir, d.procs, d.logs, d.web, d.display = work_dir, [], [], None, display
+        d.env = dict(os.environ, DISPLAY=display)
+        return d
+
     # ---- set-up ----
     def _start_xvfb(self, screen, dpi):
         for n in range(90 + os.getpid() % 50, 400):

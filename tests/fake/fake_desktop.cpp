@@ -80,6 +80,26 @@ void Fake_Files::Write_File(const std::string& path, const std::string& bytes) {
     files[path] = bytes;
 }
 
+std::string Fake_Files::Write_Temporary_File(const std::string& beside_path,
+                                             const std::string& bytes) {
+    std::string path = beside_path + ".tmp" + std::to_string(++temporaries_made);
+    operations.push_back("temp " + path);
+    auto cut = path.find_last_of('\\');
+    if (cut != std::string::npos && !folders.count(path.substr(0, cut)))
+        throw Runtime_Error(Error_Number::Path_Not_Found, "Path not found");
+    if (files.count(path)) throw Runtime_Error(Error_Number::Path_File_Access_Error, "File exists");
+    if (temporary_fails || unwritable.count(path))
+        throw Runtime_Error(Error_Number::Permission_Denied, "Permission denied");
+    // A crash leaves what was written so far; a reported failure nothing.
+    Point();
+    files[path] = "";
+    Point();
+    files[path] = bytes.substr(0, bytes.size() / 2);
+    Point();
+    files[path] = bytes;
+    return path;
+}
+
 void Fake_Files::Replace_File(const std::string& from, const std::string& to) {
     operations.push_back("replace " + from + " -> " + to);
     auto it = files.find(from);
@@ -126,6 +146,7 @@ std::vector<Process_Entry> Fake_Processes::List() {
 
 void Fake_Processes::Terminate(uint32_t process_id) {
     terminated.push_back(process_id);
+    if (process_id == 0) return;
     std::erase_if(running, [&](const Fake_Process& p) { return p.Process_ID == process_id; });
     d_.windows.Close_All_Of(process_id);
 }
@@ -287,7 +308,7 @@ bool Fake_Ftp::Set_Current_Directory(Handle connection, const std::string& folde
 }
 
 bool Fake_Ftp::Get_File(Handle connection, const std::string& remote_name, const std::string& local_path,
-                        bool ascii) {
+                        bool ascii, std::size_t max_bytes) {
     calls.push_back("get " + remote_name + " " + local_path + (ascii ? " ascii" : " binary"));
     Fake_Ftp_Server* s = Server_Of(connection);
     if (!s || folders_[connection] != "VNCRepeater" || remote_name != "Repeater.Dat" || !s->File)
@@ -302,6 +323,7 @@ bool Fake_Ftp::Get_File(Handle connection, const std::string& remote_name, const
         }
         content = converted;
     }
+    if (content.size() > max_bytes) return false;
     d_.files.files[local_path] = content;
     return true;
 }

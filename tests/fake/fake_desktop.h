@@ -64,6 +64,10 @@ public:
     void Create_Folder(const std::string& path) override;
     std::string Read_Head(const std::string& path, std::size_t max_bytes) override;
     void Write_File(const std::string& path, const std::string& bytes) override;
+    // "<beside>.tmp<n>"; fails with nothing left when temporary_fails is set
+    // or the name is in unwritable.
+    std::string Write_Temporary_File(const std::string& beside_path,
+                                     const std::string& bytes) override;
     void Replace_File(const std::string& from, const std::string& to) override;
     void Delete_File(const std::string& path) override;
     std::optional<std::string> Environment_Variable(const std::string& name) override;
@@ -75,6 +79,8 @@ public:
     std::set<std::string> unreadable;          // reading raises
     std::set<std::string> uncreatable_folders;
     std::set<std::string> unwritable;          // writing a file of this path raises
+    bool temporary_fails = false;              // no temporary file can be made
+    int temporaries_made = 0;
     std::map<std::string, std::string> environment;
 
     // Every mutating step counts one point; the step numbered crash_at_point
@@ -106,6 +112,7 @@ public:
     explicit Fake_Processes(Fake_Desktop& d) : d_(d) {}
     uint32_t Start(const std::string& command_line, Show_State show) override;
     std::vector<Process_Entry> List() override;
+    // Every call is noted in terminated; process 0 is never acted on.
     void Terminate(uint32_t process_id) override;
 
     // What a started program does, by its command name ("vncviewer").
@@ -173,7 +180,7 @@ public:
                             const std::string& user, const std::string& password) override;
     bool Set_Current_Directory(Handle connection, const std::string& folder) override;
     bool Get_File(Handle connection, const std::string& remote_name, const std::string& local_path,
-                  bool ascii) override;
+                  bool ascii, std::size_t max_bytes) override;
     void Close_Handle(Handle handle) override;
 
     std::map<std::string, Fake_Ftp_Server> servers;  // by plain server name

@@ -140,13 +140,13 @@ TEST(Curl_Ftp_Client, Fetches_In_Active_Text_Mode_And_Keeps_The_Failing_Steps_Ap
     ASSERT_NE(connection, 0u) << client.Last_Error();
     EXPECT_FALSE(client.Set_Current_Directory(connection, "NoSuchFolder"));
     ASSERT_TRUE(client.Set_Current_Directory(connection, "VNCRepeater"));
-    EXPECT_FALSE(client.Get_File(connection, "NoSuch.Dat", local / "Repeater.Dat", true));
+    EXPECT_FALSE(client.Get_File(connection, "NoSuch.Dat", local / "Repeater.Dat", true, 65536));
     EXPECT_EQ(Read_Text(local / "Repeater.Dat"), "kept\r\n");  // and no part file beside it
     EXPECT_EQ(std::distance(std::filesystem::directory_iterator(local.Path), {}), 1);
 
-    ASSERT_TRUE(client.Get_File(connection, "Repeater.Dat", local / "Repeater.Dat", true));
+    ASSERT_TRUE(client.Get_File(connection, "Repeater.Dat", local / "Repeater.Dat", true, 65536));
     EXPECT_EQ(Read_Text(local / "Repeater.Dat"), "repeater.example.net\r\n5999\r\n");
-    ASSERT_TRUE(client.Get_File(connection, "Repeater.Dat", local / "binary", false));
+    ASSERT_TRUE(client.Get_File(connection, "Repeater.Dat", local / "binary", false, 65536));
     EXPECT_EQ(Read_Text(local / "binary"), "repeater.example.net\n5999\n");
     client.Close_Handle(session);
 }

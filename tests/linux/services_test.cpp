@@ -1,5 +1,9 @@
 // The clock, files and processes of Linux, on the real machine.
 #include <gtest/gtest.h>
+#include <linux/filter.h>
+#include <linux/seccomp.h>
+#include <sys/prctl.h>
+#include <sys/syscall.h>
 
 #include <algorithm>
 #include <ctime>
@@ -90,10 +94,16 @@ TEST(Linux_File_System, Files_Are_Written_Replaced_At_Once_And_Read_At_Their_Hea
     Temp_Folder folder;
     Linux_File_System files;
     Write_Text(folder / "NRVNC.INI", std::string(10000, 'z'));
-    files.Write_File(folder / "NRVNC.INI.new", "new host\r\n");
-    files.Replace_File(folder / "NRVNC.INI.new", folder / "NRVNC.INI");
+    // Each save gets a new file of its own beside the target.
+    const std::string mine =
+        files.Write_Temporary_File(folder.Path + "\\NRVNC.INI", "new host\r\n");
+    const std::string other = files.Write_Temporary_File(folder / "NRVNC.INI", "other\r\n");
+    EXPECT_NE(mine, other);
+    EXPECT_TRUE(mine.starts_with(folder / "NRVNC.INI.")) << mine;
+    EXPECT_EQ(Read_Text(other), "other\r\n");
+    files.Replace_File(mine, folder / "NRVNC.INI");
     EXPECT_EQ(Read_Text(folder / "NRVNC.INI"), "new host\r\n");
-    EXPECT_FALSE(std::filesystem::exists(folder / "NRVNC.INI.new"));
+    EXPECT_FALSE(std::filesystem::exists(mine));
     EXPECT_EQ(files.Read_Head(folder / "NRVNC.INI", 3), "new");
     // A missing source leaves the target alone.
     EXPECT_EQ(Error_Of([&] { files.Replace_File(folder / "gone", folder / "NRVNC.INI"); }),
@@ -113,7 +123,7 @@ TEST(Linux_File_System, Failures_Raise_Numbered_Errors_With_The_System_Words) {
     for (const Case& c : {
              Case{[&] { files.Read_Head(folder / "missing", 10); }, Error_Number::File_Not_Found,
                   "No such file or directory"},
-             Case{[&] { files.Write_File(folder / "nowhere/new", "x"); },
+             Case{[&] { files.Write_Temporary_File(folder / "nowhere/NRVNC.INI", "x"); },
                   Error_Number::Path_Not_Found, "No such file or directory"},
              Case{[&] { files.Write_File("/dev/full", "x"); }, Error_Number::Disk_Full,
                   "No space left on device"},
@@ -149,16 +159,63 @@ class Linux_Processes_Test : public ::testing::Test {
     std::vector<uint32_t> Started;
 };
 
-TEST_F(Linux_Processes_Test, A_Program_From_The_Path_Gets_Its_Own_Session_And_Can_Be_Ended) {
+bool Running(uint32_t pid) {
+    std::string stat = Read_Text("/proc/" + std::to_string(pid) + "/stat");
+    return !stat.empty() && stat.find(") Z ") == std::string::npos;  // a zombie has ended
+}
+
+TEST_F(Linux_Processes_Test, A_Program_From_The_Path_Gets_Its_Own_Session) {
     const uint32_t pid = Start("sleep 30");
     EXPECT_TRUE(Listed("sleep", pid));
     EXPECT_EQ(getsid(static_cast<pid_t>(pid)), static_cast<pid_t>(pid));  // outlives us
-    Processes.Terminate(pid);
-    EXPECT_TRUE(Eventually([&] { return !Listed("", pid); }));
     std::string words;
     EXPECT_EQ(Error_Of([&] { Start("nrvnc_no_such_program -viewonly"); }, &words),
               Error_Number::File_Not_Found);
     EXPECT_EQ(words, "File not found: nrvnc_no_such_program");
+}
+
+TEST_F(Linux_Processes_Test, Terminate_Returns_Once_A_Process_That_Ignores_SIGTERM_Has_Ended) {
+    // An ignored signal stays ignored across exec: both sleeps ignore SIGTERM.
+    // The one in the background is not our child.
+    Write_Text(Folder / "stubborn",
+               "#!/bin/sh\ntrap '' TERM\nsleep 60 &\necho $! > pid.tmp\nmv pid.tmp pid.txt\n"
+               "exec sleep 60\n",
+               0755);
+    const uint32_t child = Start("stubborn");
+    ASSERT_TRUE(Eventually([&] { return std::filesystem::exists(Folder / "pid.txt"); }));
+    const uint32_t grandchild = static_cast<uint32_t>(std::stoul(Read_Text(Folder / "pid.txt")));
+    for (uint32_t pid : {child, grandchild}) {
+        ASSERT_TRUE(Running(pid));
+        Processes.Terminate(pid);
+        EXPECT_FALSE(Running(pid)) << pid;
+    }
+}
+
+TEST(Linux_Processes, Terminate_Never_Signals_A_Process_Group_Or_Everyone) {
+    // In a child process that the kernel stops (SIGSYS) before any kill()
+    // aimed at a group or at every process could take effect.
+    const pid_t tester = fork();
+    if (tester == 0) {
+        sock_filter filter[] = {
+            BPF_STMT(BPF_LD | BPF_W | BPF_ABS, offsetof(seccomp_data, nr)),
+            BPF_JUMP(BPF_JMP | BPF_JEQ | BPF_K, __NR_kill, 0, 3),
+            BPF_STMT(BPF_LD | BPF_W | BPF_ABS, offsetof(seccomp_data, args[0])),  // low half
+            BPF_JUMP(BPF_JMP | BPF_JEQ | BPF_K, 0, 2, 0),
+            BPF_JUMP(BPF_JMP | BPF_JGE | BPF_K, 0x80000000u, 1, 0),
+            BPF_STMT(BPF_RET | BPF_K, SECCOMP_RET_ALLOW),
+            BPF_STMT(BPF_RET | BPF_K, SECCOMP_RET_TRAP),
+        };
+        sock_fprog program{static_cast<unsigned short>(std::size(filter)), filter};
+        if (prctl(PR_SET_NO_NEW_PRIVS, 1, 0, 0, 0) != 0 ||
+            prctl(PR_SET_SECCOMP, SECCOMP_MODE_FILTER, &program) != 0)
+            _exit(2);
+        Linux_Processes processes;
+        for (uint32_t id : {0u, 0xFFFFFFFFu, 0x80000000u, 0xFFFFFFFEu}) processes.Terminate(id);
+        _exit(0);
+    }
+    int status = 0;
+    ASSERT_EQ(waitpid(tester, &status, 0), tester);
+    EXPECT_TRUE(WIFEXITED(status) && WEXITSTATUS(status) == 0) << status;
 }
 
 TEST_F(Linux_Processes_Test, Arguments_Are_Split_On_Blanks_And_Kept_Literal_Without_A_Shell) {

@@ -197,7 +197,7 @@ struct Session_Run {
         if (!probes.empty()) add("probes" + probes);
         for (const auto& [command, show] : d.processes.started)
             add(Describe(command) + (show == Show_State::Hidden ? "" : " shown"));
-        if (Count(d.files.operations, "write ") + Count(d.files.operations, "replace ") > 0) {
+        if (Count(d.files.operations, "temp ") + Count(d.files.operations, "replace ") > 0) {
             const auto file = d.files.files.find("NRVNC.INI");
             add("saved " +
                 (file == d.files.files.end() ? "nothing" : Replace_All(file->second, "\r\n", "|")));

@@ -196,9 +196,9 @@ TEST(Settings, Place_Chosen_When_None_Is_Known) {
 
 TEST(Settings, Failed_Save_Shows_Message_3_And_Keeps_Path_Values_And_Old_File) {
     const std::pair<std::string, std::string> cases[] = {
-        {PF_INI, PF_INI + ".new"},       // the new file cannot be written
-        {PF_INI, PF_INI},                // it cannot replace the old one
-        {"NRVNC.INI", "NRVNC.INI.new"},  // no folder chosen: the current one
+        {PF_INI, PF_INI + ".tmp1"},       // the new file cannot be written
+        {PF_INI, PF_INI},                 // it cannot replace the old one
+        {"NRVNC.INI", "NRVNC.INI.tmp1"},  // no folder chosen: the current one
     };
     for (const auto& [path, unwritable] : cases) {
         SCOPED_TRACE(unwritable);
@@ -219,7 +219,7 @@ TEST(Settings, Failed_Save_Shows_Message_3_And_Keeps_Path_Values_And_Old_File) {
         EXPECT_EQ(k.m.INI_File_Path, path);
         EXPECT_EQ(Values(k.m), "pc|10.9.9.9|4321");
         EXPECT_EQ(k.d.files.files[path], "old\r\n10.1.1.1\r\n1234\r\n");
-        EXPECT_FALSE(k.d.files.files.count(path + ".new"));
+        EXPECT_EQ(k.d.files.files.size(), 1u);  // no temporary file left
         EXPECT_FALSE(k.m.MsgBox_Loaded);
     }
 }

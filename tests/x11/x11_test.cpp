@@ -21,11 +21,15 @@
 #include <thread>
 #include <utility>
 
+#include "dialogs/entry/frm_input_box.h"
 #include "platform/x11/desktop.h"
 #include "platform/x11/display.h"
 #include "platform/x11/fonts.h"
 #include "platform/x11/forms.h"
+#include "platform/x11/linux_services.h"
 #include "platform/x11/window.h"
+#include "presentation/presentation.h"
+#include "session/misc.h"
 #include "tests/tools/child_process.h"
 
 namespace x11_test {
@@ -286,24 +290,69 @@ class Input_Test : public X11_Test {
     Recorder events_;
 };
 
-TEST_F(Input_Test, KeysArriveWithTheVirtualKeyCodesAndCharacters) {
+// The viewable top-level window with this title, or 0.
+Window Find(Display* d, const std::string& title) {
+    Window root, parent, *kids = nullptr, found = 0;
+    unsigned n = 0;
+    XQueryTree(d, DefaultRootWindow(d), &root, &parent, &kids, &n);
+    for (unsigned i = 0; i < n && !found; ++i)
+        if (Viewable(d, kids[i]) && Property(d, kids[i], "WM_NAME", XA_STRING) == title)
+            found = kids[i];
+    if (kids) XFree(kids);
+    return found;
+}
+
+// Gives the server of the display this keyboard layout; false when
+// setxkbmap is missing or fails.
+bool Set_Layout(const std::string& display, const char* layout) {
+    return access("/usr/bin/setxkbmap", X_OK) == 0 &&
+           Exit_Status(Spawn({"/usr/bin/setxkbmap", "-display", display, "-layout", layout}).Pid) ==
+               0;
+}
+
+TEST_F(Input_Test, KeysArriveWithTheVirtualKeyCodesAndTheLayoutsCharacters) {
     const struct {
-        KeySym Sym;
+        const char* Layout;
+        KeySym Sym;  // the key that carries this symbol on the layout
         bool Num_Lock, Shift;
         int Key_Code, Character;
     } cases[] = {
-        {XK_0, 0, 0, 48, '0'},       {XK_9, 0, 0, 57, '9'},       {XK_KP_0, 1, 0, 96, '0'},
-        {XK_KP_9, 1, 0, 105, '9'},   {XK_period, 0, 0, 190, '.'}, {XK_KP_Decimal, 1, 0, 110, '.'},
-        {XK_F2, 0, 0, 113, 0},       {XK_Escape, 0, 0, 27, 27},   {XK_Return, 0, 0, 13, 13},
-        {XK_KP_Enter, 0, 0, 13, 13}, {XK_Left, 0, 0, 37, 0},      {XK_Up, 0, 0, 38, 0},
-        {XK_Right, 0, 0, 39, 0},     {XK_Down, 0, 0, 40, 0},      {XK_Delete, 0, 0, 46, 0},
-        {XK_BackSpace, 0, 0, 8, 8},  {XK_Tab, 0, 0, 9, 9},        {XK_a, 0, 0, 65, 'a'},
-        {XK_a, 0, 1, 65, 'A'},       {XK_KP_Home, 0, 0, 36, 0},  // Num Lock off: cursor keys
+        {"us", XK_0, 0, 0, 48, '0'},
+        {"us", XK_9, 0, 0, 57, '9'},
+        {"us", XK_1, 0, 1, 49, '!'},
+        {"us", XK_KP_0, 1, 0, 96, '0'},
+        {"us", XK_KP_9, 1, 0, 105, '9'},
+        {"us", XK_period, 0, 0, 190, '.'},
+        {"us", XK_KP_Decimal, 1, 0, 110, '.'},
+        {"us", XK_F2, 0, 0, 113, 0},
+        {"us", XK_Escape, 0, 0, 27, 27},
+        {"us", XK_Return, 0, 0, 13, 13},
+        {"us", XK_KP_Enter, 0, 0, 13, 13},
+        {"us", XK_Left, 0, 0, 37, 0},
+        {"us", XK_Up, 0, 0, 38, 0},
+        {"us", XK_Right, 0, 0, 39, 0},
+        {"us", XK_Down, 0, 0, 40, 0},
+        {"us", XK_Delete, 0, 0, 46, 0},
+        {"us", XK_BackSpace, 0, 0, 8, 8},
+        {"us", XK_Tab, 0, 0, 9, 9},
+        {"us", XK_a, 0, 0, 65, 'a'},
+        {"us", XK_a, 0, 1, 65, 'A'},
+        {"us", XK_KP_Home, 0, 0, 36, 0},  // Num Lock off: cursor keys
+        // French: the top row types "&é\"'(-è_çà", its digits with Shift.
+        {"fr", XK_1, 0, 0, 49, '&'},
+        {"fr", XK_1, 0, 1, 49, '1'},
+        {"fr", XK_0, 0, 0, 48, 0xE0},
+        {"fr", XK_0, 0, 1, 48, '0'},
+        {"fr", XK_a, 0, 0, 65, 'a'},
+        {"fr", XK_KP_5, 1, 0, 101, '5'},
     };
     auto form = Load_Shown();
     const unsigned num_lock = XkbKeysymToModifiers(c_, XK_Num_Lock);
+    std::string layout;
     for (const auto& k : cases) {
-        SCOPED_TRACE(XKeysymToString(k.Sym));
+        SCOPED_TRACE(std::string(k.Layout) + " " + XKeysymToString(k.Sym));
+        if (k.Layout != layout && !Set_Layout(server_->Name(), (layout = k.Layout).c_str()))
+            GTEST_SKIP() << "setxkbmap cannot set the layout " << layout;
         XkbLockModifiers(c_, XkbUseCoreKbd, num_lock, k.Num_Lock ? num_lock : 0);
         events_.downs.clear();
         events_.presses.clear();
@@ -316,6 +365,7 @@ TEST_F(Input_Test, KeysArriveWithTheVirtualKeyCodesAndCharacters) {
         EXPECT_EQ(events_.presses, k.Character ? std::vector{k.Character} : std::vector<int>{});
     }
     XkbLockModifiers(c_, XkbUseCoreKbd, num_lock, 0);
+    Set_Layout(server_->Name(), "us");
 }
 
 TEST_F(Input_Test, TheFormDropsKeysAndEnterClickAndAccessKeyPressTheButton) {
@@ -351,18 +401,6 @@ TEST_F(Input_Test, TheFormDropsKeysAndEnterClickAndAccessKeyPressTheButton) {
     ASSERT_TRUE(Pump_Until([&] { return events_.clicks.size() == 3; }));
     EXPECT_EQ(events_.clicks, (std::vector{11, 11, 11}));
     EXPECT_EQ(form->Item(1).Text(), "123");  // the letter went to the button, not the field
-}
-
-// The viewable top-level window with this title, or 0.
-Window Find(Display* d, const std::string& title) {
-    Window root, parent, *kids = nullptr, found = 0;
-    unsigned n = 0;
-    XQueryTree(d, DefaultRootWindow(d), &root, &parent, &kids, &n);
-    for (unsigned i = 0; i < n && !found; ++i)
-        if (Viewable(d, kids[i]) && Property(d, kids[i], "WM_NAME", XA_STRING) == title)
-            found = kids[i];
-    if (kids) XFree(kids);
-    return found;
 }
 
 TEST_F(Input_Test, MessageBoxClosesOnEnter) {

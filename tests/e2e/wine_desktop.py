@@ -1,0 +1,197 @@
+"""One Wine desktop shared by the whole-program runs of NRVNC.exe.
+
+Creating a Wine prefix takes seconds and its first COM activations stall,
+so one test run makes one prefix (in the build tree), one Xvfb display with
+a window manager (openbox) and one persistent wineserver, and every Wine
+case of the run attaches to them:
+
+  wine_desktop.py setup STATE_DIR    start it all, write STATE_DIR/state.json
+  wine_desktop.py cleanup STATE_DIR  end what setup started
+
+CTest runs these as the fixture of the wine_e2e tests; scripts/demo.py and
+bench/bench_wine.py use `Wine_Desktop` directly.
+"""
+
+import json
+import os
+import shutil
+import signal
+import subprocess
+import sys
+import time
+
+sys.path.insert(0, os.path.dirname(os.path.abspath(__file__)))
+from desktop_harness import Desktop  # noqa: E402
+
+
+def wine_environment(prefix):
+    return {"WINEPREFIX": prefix, "WINEDEBUG": "-all",
+            # No mono or gecko installer prompts.
+            "WINEDLLOVERRIDES": "mscoree,mshtml=",
+            "WINEARCH": "win64"}
+
+
+def window_pixels(desktop, wid):
+    """The window's content as (width, height, rows of (r, g, b))."""
+    data = subprocess.run(["import", "-display", desktop.display, "-window", str(wid), "-depth", "8",
+                           "ppm:-"],
+                          stdout=subprocess.PIPE, stderr=subprocess.DEVNULL, timeout=30,
+                          check=True).stdout
+    _, size, _, pixels = data.split(b"\n", 3)  # "P6", "width height", "255", the pixels
+    w, h = (int(n) for n in size.split())
+    return w, h, [[tuple(pixels[(y * w + x) * 3:(y * w + x) * 3 + 3]) for x in range(w)]
+                  for y in range(h)]
+
+
+def button_centres(desktop, wid):
+    """Where to click the buttons of a form, left to right.
+
+    Wine draws child controls inside the form's X window, so they are found
+    by their look: both dialogs end with one row of buttons, filled boxes of
+    one colour on the black panel, narrower than half the form (the frame's
+    lines run its whole width, letters are narrower). The lowest row of
+    such boxes is their bottom edge; the click goes a little above it."""
+    w, h, rows = window_pixels(desktop, wid)
+    for y in range(h - 1, 0, -1):
+        runs, x = [], 0
+        while x < w:
+            end = x
+            while end < w and rows[y][end] == rows[y][x]:
+                end += 1
+            if rows[y][x] != (0, 0, 0) and 30 <= end - x <= w * 0.45:
+                runs.append((x + end) // 2)
+            x = end
+        if runs:
+            return [(cx, y - 8) for cx in runs]
+    return []
+
+
+def unix_path(prefix, windows_path):
+    """Where a C:\\ path of the prefix lies on the Linux side."""
+    drive, rest = windows_path[0].lower(), windows_path[3:].replace("\\", "/")
+    return os.path.join(prefix, "drive_%s" % drive, rest)
+
+
+class Wine_Desktop:
+    """A display with a window manager and a running wineserver for one prefix."""
+
+    def __init__(self, state_dir):
+        self.state_dir = os.path.abspath(state_dir)
+        self.prefix = os.path.join(self.state_dir, "prefix")
+        self.state_file = os.path.join(self.state_dir, "state.json")
+        self.env = dict(os.environ, **wine_environment(self.prefix))
+        self.desktop = None
+        self.display = None
+
+    # ---- set-up, once per test run ----
+    def setup(self, display=None):
+        """Makes the prefix and starts the wineserver; on a display of its
+        own (Xvfb with openbox) unless `display` names one to use."""
+        if os.path.exists(self.state_file):
+            self.cleanup()
+        shutil.rmtree(self.state_dir, ignore_errors=True)
+        os.makedirs(self.state_dir)
+        if display:
+            self.desktop = Desktop.attach(display, self.state_dir)
+        else:
+            self.desktop = Desktop(self.state_dir)
+            self.desktop.start(["openbox", "--sm-disable"], name="openbox")
+        self.display = self.desktop.display
+        self.env["DISPLAY"] = self.display
+        try:
+            self._run(["wineboot", "-i"], 120)
+            # "Courier New" is drawn with the metric-compatible Liberation Mono.
+            self._run(["wine", "reg", "add", r"HKCU\Software\Wine\Fonts\Replacements", "/v",
+                       "Courier New", "/t", "REG_SZ", "/d", "Liberation Mono", "/f"], 60)
+        except BaseException:
+            self._run(["wineserver", "-k"], 30, check=False)
+            self.desktop.close()
+            raise
+        # A fresh prefix stalls COM until its wineserver has been restarted once.
+        self._run(["wineserver", "-k"], 30, check=False)
+        self._run(["wineserver", "-w"], 30, check=False)
+        server = subprocess.Popen(["wineserver", "-p"], env=self.env, start_new_session=True,
+                                  stdout=subprocess.DEVNULL, stderr=subprocess.DEVNULL)
+        server.wait(timeout=30)  # it goes to the background itself
+        state = {"display": self.display, "prefix": self.prefix,
+                 "pids": [p.pid for p in self.desktop.procs]}
+        with open(self.state_file, "w") as f:
+            json.dump(state, f)
+        # The processes outlive this one; their logs stay open in them.
+        self.desktop.procs = []
+
+    def cleanup(self):
+        try:
+            with open(self.state_file) as f:
+                state = json.load(f)
+        except (OSError, ValueError):
+            state = {"pids": []}
+        self._run(["wineserver", "-k"], 30, check=False)
+        for pid in reversed(state["pids"]):
+            for kill in (os.killpg, os.kill):  # Xvfb has no group of its own
+                try:
+                    kill(pid, signal.SIGTERM)
+                except OSError:
+                    pass
+        try:
+            os.remove(self.state_file)
+        except OSError:
+            pass
+
+    # ---- for each case ----
+    def attach(self, work_dir):
+        """A Desktop on the shared display; its own peers end with its close()."""
+        with open(self.state_file) as f:
+            state = json.load(f)
+        self.display = state["display"]
+        self.env["DISPLAY"] = self.display
+        self.desktop = Desktop.attach(self.display, work_dir)
+        self.desktop.env.update(wine_environment(self.prefix))
+        return self.desktop
+
+    def start_program(self, exe, cwd, env=None, name=None):
+        """Runs a Windows program under Wine in `cwd`; returns the wine process."""
+        return self.desktop.start(["wine", exe], env=env, cwd=cwd,
+                                  name=name or os.path.splitext(os.path.basename(exe))[0])
+
+    def program_folder(self, variable):
+        """The prefix's folder behind ProgramFiles or LocalAppData, on the Linux side."""
+        places = {"ProgramFiles": r"C:\Program Files",
+                  "LocalAppData": r"C:\users\%s\AppData\Local" % os.environ.get("USER", "root")}
+        return unix_path(self.prefix, places[variable])
+
+    def windows_processes(self, name):
+        """Unix process IDs of running Windows programs called `name` (e.g. vncviewer.exe),
+        started with or without the extension."""
+        found = []
+        for entry in os.listdir("/proc"):
+            if not entry.isdigit():
+                continue
+            try:
+                with open("/proc/%s/cmdline" % entry, "rb") as f:
+                    args = f.read().split(b"\0")
+                with open("/proc/%s/stat" % entry) as f:
+                    if f.read().split(")")[-1].split()[0] == "Z":
+                        continue
+                with open("/proc/%s/environ" % entry, "rb") as f:
+                    if ("WINEPREFIX=%s" % self.prefix).encode() not in f.read().split(b"\0"):
+                        continue
+            except OSError:
+                continue
+            program = args[0].replace(b"\\", b"/").split(b"/")[-1].decode(errors="replace")
+            if program.lower() in (name.lower(), name.lower()[:-4]):
+                found.append(int(entry))
+        return found
+
+    def _run(self, args, timeout, check=True):
+        r = subprocess.run(args, env=self.env, stdout=subprocess.DEVNULL, stderr=subprocess.PIPE,
+                           timeout=timeout)
+        if check and r.returncode != 0:
+            raise RuntimeError("%s failed: %s" % (args, r.stderr.decode(errors="replace")))
+
+
+if __name__ == "__main__":
+    if len(sys.argv) != 3 or sys.argv[1] not in ("setup", "cleanup"):
+        sys.exit("usage: wine_desktop.py setup|cleanup STATE_DIR")
+    w = Wine_Desktop(sys.argv[2])
+    getattr(w, sys.argv[1])()
