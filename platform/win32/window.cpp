@@ -134,6 +134,7 @@ void Win32_Form::Apply_Window() {
     }
     if ((IsWindowEnabled(window_) != FALSE) != Enabled()) EnableWindow(window_, Enabled());
     Apply_Pointer();
+    Apply_Geometry();  // before showing, so the window appears where it belongs
 
     bool shown = IsWindowVisible(window_) != FALSE;
     if (!Visible()) {
@@ -150,15 +151,18 @@ void Win32_Form::Apply_Window() {
         ShowWindow(window_, SW_RESTORE);
     }
 
-    // A minimised window keeps the place it is restored to; move it once
+    // A minimised window keeps the place it is restored to; it moves once
     // it is back.
+    Apply_Geometry();
+}
+
+void Win32_Form::Apply_Geometry() {
     Geometry g = Client_Geometry();
-    if (!(g == applied_geometry_) && !IsIconic(window_)) {
-        bool resized = g.W != applied_geometry_.W || g.H != applied_geometry_.H;
-        SetWindowPos(window_, nullptr, g.X, g.Y, g.W, g.H, SWP_NOZORDER | SWP_NOACTIVATE);
-        applied_geometry_ = g;
-        if (resized) Paint_Canvas(true);
-    }
+    if (g == applied_geometry_ || IsIconic(window_)) return;
+    bool resized = g.W != applied_geometry_.W || g.H != applied_geometry_.H;
+    SetWindowPos(window_, nullptr, g.X, g.Y, g.W, g.H, SWP_NOZORDER | SWP_NOACTIVATE);
+    applied_geometry_ = g;
+    if (resized) Paint_Canvas(true);
 }
 
 bool Win32_Form::Pointer_Over(HWND window) const {

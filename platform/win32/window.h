@@ -63,6 +63,7 @@ class Win32_Form : public Form_Model {
     };
     Geometry Client_Geometry() const;
     void Apply_Window();
+    void Apply_Geometry();
     void Apply_Pointer();
     bool Pointer_Over(HWND window) const;
     void Paint_Canvas(bool from_start);
