@@ -299,11 +299,24 @@ TEST_F(Win32_Forms_Test, KeysReachTheModelWhichMayDropThem) {
     EXPECT_EQ(GetFocus(), Control(*form, Exit));
     EXPECT_EQ(field.Text(), "abdc");
 
-    // A click with the mouse is the model's click too.
+    // Clicks with the mouse are the model's clicks too; in the field the
+    // click also puts the caret where it points (here before the text).
     events.Seen.clear();
     SendMessageA(Control(*form, Accept), BM_CLICK, 0, 0);
     ASSERT_TRUE(Pump_Until([&] { return events.Saw("click 11"); }));
-    EXPECT_EQ(events.Seen, (std::vector<std::string>{"lost 14", "got 11", "click 11"}));
+    POINT at{1, 3};
+    ClientToScreen(edit, &at);
+    SetCursorPos(at.x, at.y);
+    INPUT click[2] = {};
+    click[0].type = click[1].type = INPUT_MOUSE;
+    click[0].mi.dwFlags = MOUSEEVENTF_LEFTDOWN;
+    click[1].mi.dwFlags = MOUSEEVENTF_LEFTUP;
+    SendInput(2, click, sizeof(INPUT));
+    ASSERT_TRUE(Pump_Until([&] { return events.Saw("click 1"); }));
+    EXPECT_EQ(events.Seen, (std::vector<std::string>{"lost 14", "got 11", "click 11", "lost 11",
+                                                     "got 1", "click 1"}));
+    EXPECT_EQ(field.Sel_Start(), 0);
+    EXPECT_EQ(GetFocus(), edit);
 }
 
 TEST_F(Win32_Forms_Test, HourglassAndBringingTheFormToTheFront) {
