@@ -1,6 +1,7 @@
 #include "repeater/download.h"
 
 #include <cstddef>
+#include <optional>
 #include <string>
 
 #include "builtin_values.h"
@@ -10,6 +11,7 @@
 #include "repeater/frm_communications.h"
 #include "session/misc.h"
 #include "settings/text_lines.h"
+#include "settings/validation.h"
 
 namespace nrvnc {
 
@@ -23,7 +25,7 @@ constexpr const char* Repeater_File = "Repeater.Dat";
 constexpr std::size_t Read_Limit = 4096;
 // A larger file is not fetched at all: it is no repeater file.
 constexpr std::size_t Download_Limit = 64 * 1024;
-// A longer line is no address or port: it is treated as unreadable.
+// A longer line is no address: it is treated as unreadable.
 constexpr std::size_t Longest_Value = 255;
 
 // Texts of the failure steps 1 to 3.
@@ -38,27 +40,29 @@ const char* Step_Text(int step) {
     }
 }
 
-// A value taken from the file: short, and without control characters that
-// would garble the screens or the viewer's command line.
-bool Acceptable_Value(const std::string& value) {
-    if (value.size() > Longest_Value) return false;
-    for (unsigned char c : value)
-        if (c < 0x20 || c == 0x7F) return false;
-    return true;
-}
-
-// Takes line 1 into Repeater_IP and line 2 into Port_Num. A line that
-// cannot be read, or is not acceptable, leaves its value as it was.
+// Takes line 1 into Repeater_IP and line 2 into Port_Num when each passes
+// the check a typed value passes; a line that is missing, cannot be read or
+// fails its check leaves its value as it was.
 void Read_Repeater_File(Misc& misc, const std::string& path) {
     std::string head;
     try {
-        head = misc.Sys.files.Read_Head(path, Read_Limit);
+        // One byte more than the limit tells a file that ends at the limit
+        // from a longer one.
+        head = misc.Sys.files.Read_Head(path, Read_Limit + 1);
     } catch (const Runtime_Error&) {
         return;
     }
-    auto lines = Head_Lines(head, head.size() < Read_Limit, 2);
-    if (lines[0] && Acceptable_Value(*lines[0])) misc.Repeater_IP = *lines[0];
-    if (lines[1] && Acceptable_Value(*lines[1])) misc.Port_Num = *lines[1];
+    const bool whole_file = head.size() <= Read_Limit;
+    if (!whole_file) head.resize(Read_Limit);
+    auto lines = Head_Lines(head, whole_file, 2);
+    auto take = [&](const std::optional<std::string>& line, std::string& value, bool valid(Misc&)) {
+        if (!line || line->size() > Longest_Value) return;
+        std::string old = std::move(value);
+        value = *line;
+        if (!valid(misc)) value = std::move(old);
+    };
+    take(lines[0], misc.Repeater_IP, [](Misc& m) { return Valid_Address(m, 0); });
+    take(lines[1], misc.Port_Num, Valid_Port);
 }
 
 // One connect attempt; a call that fails outright counts as no connection.
@@ -135,6 +139,16 @@ bool Get_Repeater_IP_File(Misc& misc) {
 
     misc.Do_Events();
     int Failure_Step = 0;
+
+    // A copy left by a run that ended between the transfer and the delete
+    // (or a transfer cut off half-way) goes first; it is never read.
+    if (misc.Sys.files.Ordinary_File_Exists(Local_Path)) {
+        try {
+            misc.Sys.files.Delete_File(Local_Path);
+        } catch (const Runtime_Error&) {
+            // The transfer overwrites it, or fails and nothing is read.
+        }
+    }
 
     if (!Open_FTP_Connection(misc, "NR Repeater IP File Download")) {
         Failure_Step = 1;

@@ -30,14 +30,16 @@ bool Probe_Repeater(Misc& misc) {
 
         // The socket's state only advances while events run. A refused
         // attempt does not end the wait early: only the time limit does.
+        // Once connected the repeater counts as found, even when it resets
+        // the connection before the state is read again.
+        bool Result = false;
         for (;;) {
             misc.Do_Events();
             const uint32_t Elapsed = misc.Sys.clock.Tick_Count() - Start;  // modulo 2^32
-            const int State = Winsock1.State();
-            if (State == Socket_State::Connected || Elapsed > Probe_Limit_Ms) break;
+            Result = Winsock1.State() == Socket_State::Connected;
+            if (Result || Elapsed > Probe_Limit_Ms) break;
         }
 
-        const bool Result = Winsock1.State() == Socket_State::Connected;
         Winsock1.Close();
         return Result;
     } catch (const Runtime_Error&) {

@@ -17,15 +17,18 @@ std::string Upper_Case(std::string text) {
 
 }  // namespace
 
-std::vector<Process_Entry> Get_WMI_Processes(Misc& misc) { return misc.Sys.processes.List(); }
+std::vector<Process_Entry> Get_WMI_Processes(Misc& misc) {
+    return misc.Sys.processes.List();
+}
 
 bool Find_Process(Misc& misc, const std::string& Exe_Name, uint32_t Process_ID, uint8_t Kill) {
     const std::string Target = Upper_Case(Exe_Name);
     for (const Process_Entry& process : Get_WMI_Processes(misc)) {
         // The name test alone would also match other copies of the viewer;
-        // the ID singles out the one this program started.
+        // the ID singles out the one this program started. ID 0 is never
+        // it (a start that gave no ID, or the system's idle process).
         if (Upper_Case(process.Name).find(Target) != std::string::npos &&
-            process.Process_ID == Process_ID) {
+            process.Process_ID == Process_ID && Process_ID != 0) {
             if (Kill == 1) misc.Sys.processes.Terminate(process.Process_ID);
             return true;
         }

@@ -43,9 +43,12 @@ bool Host_Name_Acceptable(const std::string& V) {
 bool Valid_Address(Misc& misc, uint8_t Addr_Type) {
     const std::string& V = Addr_Type == 1 ? misc.Host_Name : misc.Repeater_IP;
     if (V.empty()) return false;
+    if (Addr_Type != 1) {
+        // The repeater must be reached by its address, never by a name, and
+        // the address is spelt as it can be typed.
+        return V.find_first_not_of("0123456789.") == std::string::npos && Dotted_Address(V);
+    }
     if (Dotted_Address(V)) return true;
-    // The repeater must be reached by its address, never by a name.
-    if (Addr_Type != 1) return false;
     return Host_Name_Acceptable(V);
 }
 

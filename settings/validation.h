@@ -9,7 +9,9 @@ namespace nrvnc {
 class Misc;
 
 // Addr_Type 1: Host_Name as a dotted address or a host name; any other
-// value: Repeater_IP as a dotted address.
+// value: Repeater_IP as a dotted address written only with digits and dots,
+// the characters its screen lets through (a blank or a sign would split or
+// garble the viewer's command line).
 bool Valid_Address(Misc& misc, uint8_t Addr_Type);
 
 // Port_Num: exactly four decimal digits.

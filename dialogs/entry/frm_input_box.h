@@ -89,6 +89,7 @@ class FrmInputBox : public Form_Events {
     int16_t Item_Index = 0;
     bool Swallow_Key = false;
     bool Item_Changed = false;
+    bool Changed_Before_Key = false;  // Item_Changed before the key now filtered
 
     // Layout values, twips.
     float Form_Scale_Left = 0, Form_Scale_Top = 0, Form_Scale_Width = 0, Form_Scale_Height = 0;

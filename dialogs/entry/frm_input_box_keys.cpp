@@ -34,6 +34,7 @@ void FrmInputBox::Form_KeyDown(int16_t& key_code, int16_t) {
     const int k = key_code;
     const uint8_t Input_Mode = misc_.Input_Mode;
     Swallow_Key = true;
+    Changed_Before_Key = Item_Changed;
 
     if (k == 9 || k == 32 || k == 40 || k == 38) {
         // Field -> Accept -> Exit Program -> field.
@@ -90,8 +91,23 @@ void FrmInputBox::Form_KeyDown(int16_t& key_code, int16_t) {
     if (Swallow_Key) key_code = 0;
 }
 
+// The key code names a key, not what it types: Shift with a digit key, or
+// the top row of a layout whose digits need Shift, gives another character.
+// So the digit-only fields decide again by the character itself.
 void FrmInputBox::Form_KeyPress(int16_t& key_ascii) {
-    if (Swallow_Key) key_ascii = 0;
+    if (Swallow_Key) {
+        key_ascii = 0;
+        return;
+    }
+    const int c = key_ascii;
+    const uint8_t Input_Mode = misc_.Input_Mode;
+    const bool Digit_Only = Input_Mode == 1 || Input_Mode == 3 || Input_Mode == 4;
+    const bool Typed_Right = (c >= 0 && c < 32) || (c >= '0' && c <= '9') ||
+                             (c == '.' && Input_Mode == 3);  // or an editing key
+    if (Digit_Only && !Typed_Right) {
+        key_ascii = 0;
+        Item_Changed = Changed_Before_Key;  // nothing was typed
+    }
 }
 
 void FrmInputBox::Control_Click(int id) {

@@ -167,7 +167,9 @@ int Linux_Tcp_Socket::State() {
             int error = 0;
             socklen_t length = sizeof error;
             if (getsockopt(Fd, SOL_SOCKET, SO_ERROR, &error, &length) != 0) error = errno;
-            if (error == 0) {
+            // A reset (or a broken pipe) can only follow a connection that
+            // was made: a peer that accepts and resets at once was reached.
+            if (error == 0 || error == ECONNRESET || error == EPIPE) {
                 Event_Wait::Unregister(Fd);
                 Current_State = Socket_State::Connected;
             } else {

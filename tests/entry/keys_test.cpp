@@ -15,6 +15,11 @@ TEST_F(Entry_Test, KeyFilterLetsThroughOnlyWhatTheModeAccepts) {
         {'A', 'a', "12", "2"},
         {'7', '7', "12", "1234"},
         {Key::Numpad_0 + 3, '3', "12", "1234"},
+        {'1', '!', "12", "2"},  // Shift with a digit key
+        {'1', '&', "12", "2"},  // a French top-row key without Shift
+        {'2', 0xE9, "12", "2"},
+        {Key::Period, '>', "12", "2"},
+        {Key::Period, ';', "12", "2"},
         {Key::Numpad_0, '0', "", "1234"},
         {Key::Period, '.', "12", "23"},
         {Key::Period, '.', "", ""},  // never a leading full stop
@@ -48,8 +53,12 @@ TEST_F(Entry_Test, F2RestoresTheOpeningValueExceptOnTheCodeScreenOrWhenEmpty) {
     const struct {
         int Mode;
         std::string Start, Expected;
-    } cases[] = {{1, "12", "55"},     {2, "pc1", "pc1"}, {3, "10.1.1.1", "10.1.1.1"},
-                 {4, "5901", "5901"}, {2, "", "55"},     {4, "", "55"}};
+    } cases[] = {{2, "pc1", "pc1"},
+                 {3, "10.1.1.1", "10.1.1.1"},
+                 {4, "5901", "5901"},
+                 {1, "12", "55"},  // the start value of the port screen before is not its
+                 {2, "", "55"},
+                 {4, "", "55"}};
     m.Repeater_Found = true;
     for (const auto& c : cases) {
         Variable_Of(c.Mode) = c.Start;
@@ -69,15 +78,16 @@ TEST_F(Entry_Test, EnterWithoutAnAcceptedChangeEmptiesTheField) {
     const struct {
         int Mode;
         std::string Typed;
-        bool Keypad_Operator;
-    } cases[] = {{2, "", false},
-                 {4, "x", false},  // a key the port screen drops is no change
-                 {2, "x", true}};  // a keypad operator cancels the change
+        int Code = 0, Character = 0;  // a key after the typing
+    } cases[] = {{2, ""},
+                 {4, "x"},             // a key the port screen drops is no change
+                 {4, "", '1', '!'},    // nor a digit key typing something else
+                 {2, "x", 106, '*'}};  // a keypad operator cancels the change
     for (const auto& c : cases) {
         Variable_Of(c.Mode) = "59";
         std::string after;
         d.operator_.On_Screen(Caption_Of(c.Mode)).Type(c.Typed);
-        if (c.Keypad_Operator) d.operator_.Key(106, '*');
+        if (c.Code) d.operator_.Key(c.Code, c.Character);
         // Esc, not Accept: a button that had the focus would carry over to the next screen.
         d.operator_.Key(Key::Return).Run([&] { after = field_text(); }).Key(Key::Escape);
         EXPECT_EQ(Run_Screen(c.Mode), Entry_Escape);

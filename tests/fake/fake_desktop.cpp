@@ -222,6 +222,7 @@ public:
             d_.network.connections[static_cast<std::size_t>(log_)].Closed = d_.clock.now;
         log_ = -1;
         state_ = Socket_State::Closed;
+        reset_next_ = false;
     }
     void Set_Remote_Host(const std::string& host) override { host_ = host; }
     void Set_Remote_Port(int32_t port) override {
@@ -237,13 +238,18 @@ public:
         state_ = Socket_State::Connecting;
     }
     int State() override {
+        if (reset_next_) {  // the peer reset the connection it accepted
+            reset_next_ = false;
+            state_ = Socket_State::Error;
+        }
         if (state_ != Socket_State::Connecting) return state_;
         auto it = d_.network.endpoints.find(host_ + ":" + std::to_string(port_));
         if (it == d_.network.endpoints.end() || it->second.What == Endpoint::Kind::Never_Answer)
             return state_;
         if (d_.clock.now - started_ < it->second.After_Ms) return state_;
-        if (it->second.What == Endpoint::Kind::Accept) {
+        if (it->second.What != Endpoint::Kind::Refuse) {
             state_ = Socket_State::Connected;
+            reset_next_ = it->second.What == Endpoint::Kind::Accept_Then_Reset;
             d_.network.connections[static_cast<std::size_t>(log_)].Accepted = true;
         } else {
             state_ = Socket_State::Error;
@@ -258,6 +264,7 @@ private:
     int state_ = Socket_State::Closed;
     uint32_t started_ = 0;
     int log_ = -1;
+    bool reset_next_ = false;
 };
 
 std::unique_ptr<Tcp_Socket> Fake_Network::Create_Tcp_Socket() {

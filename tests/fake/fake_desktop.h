@@ -148,7 +148,8 @@ public:
 
 // ---- network ----
 struct Endpoint {
-    enum class Kind { Accept, Refuse, Never_Answer } What = Kind::Accept;
+    // Accept_Then_Reset: connected for one look at the state, then an error.
+    enum class Kind { Accept, Accept_Then_Reset, Refuse, Never_Answer } What = Kind::Accept;
     uint32_t After_Ms = 5;  // when it accepts or refuses
 };
 

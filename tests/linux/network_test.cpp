@@ -59,6 +59,23 @@ TEST(Linux_Tcp_Socket, Is_Connected_Refused_Or_Left_Connecting_As_The_Peer_Does)
     EXPECT_EQ(Settled_State(socket), Socket_State::Error);
 }
 
+// A peer that accepts and resets at once was reached: a connection made
+// stays made, whenever the state is first read.
+TEST(Linux_Tcp_Socket, A_Connection_Reset_Before_The_First_Look_Still_Counts_As_Made) {
+    Loopback_Listener listener;
+    listener.Listen();
+    Linux_Tcp_Socket socket;
+    Connect(socket, "127.0.0.1", listener.Port);
+    const int accepted = listener.Accept();
+    ASSERT_GE(accepted, 0);
+    const linger reset{1, 0};
+    setsockopt(accepted, SOL_SOCKET, SO_LINGER, &reset, sizeof reset);
+    listener.Others.pop_back();
+    close(accepted);
+    std::this_thread::sleep_for(std::chrono::milliseconds(50));  // the reset has arrived
+    EXPECT_EQ(Settled_State(socket), Socket_State::Connected);
+}
+
 TEST(Linux_Tcp_Socket, A_Connection_Made_Later_Wakes_The_Event_Wait) {
     // The queue is full: the connection is made only when the kernel retries
     // the SYN after the queue was drained.

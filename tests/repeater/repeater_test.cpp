@@ -60,9 +60,14 @@ TEST(Probe, An_Answer_Counts_Until_Strictly_More_Than_1000_Ms_Have_Passed) {
         uint32_t Start;
         bool Found;
         uint32_t Elapsed;
+        bool Left_Connecting = false;  // an earlier attempt still under way
     };
     for (const Case& c : {
              Case{"accepted", Endpoint{Kind::Accept, 200}, 1000, true, 200},
+             Case{"accepted and reset at once", Endpoint{Kind::Accept_Then_Reset, 200}, 1000, true,
+                  200},
+             Case{"accepted after an attempt left open", Endpoint{Kind::Accept, 200}, 1000, true,
+                  200, true},
              Case{"accepted at the limit", Endpoint{Kind::Accept, 1000}, 1000, true, 1000},
              Case{"accepted too late", Endpoint{Kind::Accept, 1002}, 1000, false, 1001},
              Case{"refused at once", Endpoint{Kind::Refuse, 1}, 1000, false, 1001},
@@ -75,10 +80,15 @@ TEST(Probe, An_Answer_Counts_Until_Strictly_More_Than_1000_Ms_Have_Passed) {
         Program r;
         r.d.clock.now = c.Start;
         if (c.What) r.d.network.endpoints["10.1.1.5:5901"] = *c.What;
+        if (c.Left_Connecting) {
+            Tcp_Socket& socket = r.m.frmCommunications().Winsock1();
+            socket.Set_Remote_Host("10.9.9.9");
+            socket.Connect();
+        }
         EXPECT_EQ(Probe_Repeater(r.m), c.Found);
         EXPECT_EQ(r.d.clock.now, static_cast<uint32_t>(c.Start + c.Elapsed));
-        ASSERT_EQ(r.d.network.connections.size(), 1u);
-        EXPECT_EQ(r.d.network.connections[0].Closed, r.d.clock.now);  // closed right away
+        ASSERT_EQ(r.d.network.connections.size(), c.Left_Connecting ? 2u : 1u);
+        EXPECT_EQ(r.d.network.connections.back().Closed, r.d.clock.now);  // closed right away
         EXPECT_EQ(r.m.frmCommunications().Winsock1().State(), Socket_State::Closed);
     }
 }
@@ -132,8 +142,7 @@ TEST(Check_Repeater, Probes_The_Stored_Repeater_Or_Else_The_Fetched_One) {
         r.d.network.endpoints["10.2.2.2:6000"] = {c.Fetched, 20};
         bool stand_by_while_probing = false;
         r.d.At(10, [&] { stand_by_while_probing = r.Shows(Stand_By); });
-        std::size_t live_with_notice = 0;
-        r.d.operator_.On_Message(3).Run([&] { live_with_notice = r.d.forms.live.size(); }).Press(1);
+        r.d.operator_.On_Message(3).Press(1);
 
         EXPECT_EQ(Check_Repeater(r.m, c.Probe_Only), c.Found);
         EXPECT_EQ(stand_by_while_probing, c.Probe_Only == 0);
@@ -141,7 +150,9 @@ TEST(Check_Repeater, Probes_The_Stored_Repeater_Or_Else_The_Fetched_One) {
         EXPECT_EQ(r.d.network.connections.size(), c.Probes);
         EXPECT_EQ(r.Seen(), c.Notice ? std::vector<std::string>{Step_Notice(c.Notice)}
                                      : std::vector<std::string>{});
-        EXPECT_EQ(live_with_notice, c.Notice ? 1u : 0u);  // no stand-by behind the notice
+        if (c.Notice) {  // the stand-by notice was taken down first: the title is message 3's
+            EXPECT_EQ(r.d.seen.back().Caption, "  Norvane  ---  Message # 3");
+        }
         EXPECT_FALSE(r.m.MsgBox_Loaded);
         EXPECT_TRUE(r.d.forms.live.empty());
     }
@@ -149,11 +160,12 @@ TEST(Check_Repeater, Probes_The_Stored_Repeater_Or_Else_The_Fetched_One) {
 
 TEST(Download, A_Good_File_Replaces_The_Values_And_No_Copy_Is_Left) {
     Program r(Ftp{.File = "10.2.2.2\n6000\n"});
-    r.d.files.files["Repeater.Dat"] = "10.9.9.9\r\n9999\r\n";  // an older copy
+    r.d.files.files["Repeater.Dat"] = "10.9.9.9\r\n9999\r\n";  // left by a run cut off
     EXPECT_TRUE(Get_Repeater_IP_File(r.m));
     EXPECT_EQ(r.m.Repeater_IP + ":" + r.m.Port_Num, "10.2.2.2:6000");
     EXPECT_EQ(r.d.files.operations,
-              (std::vector<std::string>{"read Repeater.Dat", "delete Repeater.Dat"}));
+              (std::vector<std::string>{"delete Repeater.Dat", "read Repeater.Dat",
+                                        "delete Repeater.Dat"}));
     EXPECT_EQ(r.d.files.files.count("Repeater.Dat"), 0u);
     EXPECT_TRUE(r.d.forms.loaded_captions.empty());  // nothing shown
     const std::string login =
@@ -172,7 +184,7 @@ TEST(Download, A_Good_File_Replaces_The_Values_And_No_Copy_Is_Left) {
     EXPECT_EQ(url.d.network.ftp.calls.at(2), "connect ftp://" + Server + login);
 }
 
-TEST(Download, Each_Failing_Step_Shows_Its_Own_Notice_Once_And_Keeps_Everything) {
+TEST(Download, Each_Failing_Step_Shows_Its_Own_Notice_Once_And_Keeps_The_Values) {
     struct Case {
         const char* Name;
         std::optional<Ftp> Server;
@@ -189,6 +201,9 @@ TEST(Download, Each_Failing_Step_Shows_Its_Own_Notice_Once_And_Keeps_Everything)
              Case{"no file", Ftp{}, "transferring the repeater IP file from"},
              Case{"local write fails", Ftp{.File = file, .Local_Write_Fails = true},
                   "transferring the repeater IP file from"},
+             // No repeater file is that large: nothing of it is kept.
+             Case{"larger than 64 KiB", Ftp{.File = file + std::string(64 * 1024, 'x')},
+                  "transferring the repeater IP file from"},
          }) {
         SCOPED_TRACE(c.Name);
         Program r(c.Server);
@@ -201,11 +216,13 @@ TEST(Download, Each_Failing_Step_Shows_Its_Own_Notice_Once_And_Keeps_Everything)
         EXPECT_EQ(r.m.Repeater_IP + ":" + r.m.Port_Num, "10.1.1.5:5901");
         EXPECT_EQ(r.m.FTP_Handle, 0u);
         EXPECT_TRUE(r.d.network.ftp.open_handles.empty());
-        EXPECT_EQ(r.d.files.files["Repeater.Dat"], "older copy\r\n1\r\n");
+        EXPECT_EQ(r.d.files.files.count("Repeater.Dat"), 0u);  // the leftover went all the same
     }
 }
 
-TEST(Download, Only_Two_Short_Clean_Lines_Are_Taken_From_The_File) {
+// A line is taken only when it passes the check a typed value passes; a
+// line that fails, or is missing, keeps the old value.
+TEST(Download, Only_Lines_That_Pass_The_Typed_Checks_Are_Taken) {
     const std::string big(60000, 'x');  // within the download's bound
     struct Case {
         const char* Name;
@@ -216,12 +233,20 @@ TEST(Download, Only_Two_Short_Clean_Lines_Are_Taken_From_The_File) {
              Case{"more lines are ignored", "10.2.2.2\n6000\nthird\n", "10.2.2.2:6000"},
              Case{"one line", "10.2.2.2\n", "10.2.2.2:5901"},
              Case{"empty", "", "10.1.1.5:5901"},
-             Case{"an overlong first line", std::string(300, 'a') + "\n6000\n", "10.1.1.5:6000"},
+             Case{"ports that split or garble the command line", "10.2.2.2\n 6000\n",
+                  "10.2.2.2:5901"},
+             Case{"a signed port", "10.2.2.2\n+6000\n", "10.2.2.2:5901"},
+             Case{"a fractional port", "10.2.2.2\n6000.4\n", "10.2.2.2:5901"},
+             Case{"a blank before the address", " 10.2.2.2\n6000\n", "10.1.1.5:6000"},
+             Case{"a host name", "relay.example.com\n6000\n", "10.1.1.5:6000"},
+             Case{"an address part of 0", "10.0.2.2\n6000\n", "10.1.1.5:6000"},
              Case{"an escape sequence", "10.2.2.2\n\x1b[2J6000\n", "10.2.2.2:5901"},
              Case{"binary", std::string("\x7f\x45LF\x02\x01\x01\0\0\0\n\x03\0>\0\n", 16),
                   "10.1.1.5:5901"},
              Case{"two lines, then a lot", "10.2.2.2\n6000\n" + big, "10.2.2.2:6000"},
-             Case{"one huge line", big, "10.1.1.5:5901"},
+             // Read as far as 4096 bytes: a line ending at the file's end there counts.
+             Case{"4096 bytes", std::string(4090, '1') + "\n6000", "10.1.1.5:6000"},
+             Case{"4097 bytes", std::string(4091, '1') + "\n6000", "10.1.1.5:5901"},
          }) {
         SCOPED_TRACE(c.Name);
         Program r(Ftp{.File = c.Content});

@@ -59,7 +59,8 @@ std::function<void(Session_Run&)> Keeps_Rejected(std::string Misc::*value, std::
 TEST(Session, Flows_Of_Start_Up_Network_Question_And_Entry) {
     const std::string host_rejected = "Host Name or Host IP address";
     Play_Flows({
-        {"viewer missing", "stored no-viewer #3 OK", "", No_Viewer},
+        {"viewer missing: no internet check", "stored no-viewer #3 OK", "", No_Viewer,
+         [](Session_Run& r) { EXPECT_TRUE(r.d.network.internet_checks.empty()); }},
         {"viewer hidden", "hidden-viewer #3 OK", "", No_Viewer},
         {"local, connected: the viewer is left running",
          "#0 Local host clear 'pc-17 Accept",
@@ -94,6 +95,12 @@ TEST(Session, Flows_Of_Start_Up_Network_Question_And_Entry) {
          "stored download:10.20.30.40:5902 answers:10.20.30.40:5902 #0 Internet code '1334 Accept",
          "read 1; downloads 1; probes 10.1.1.9:5905 10.20.30.40:5902; view -proxy "
          "10.20.30.40:5902 ID:1334; saved pc-9|10.20.30.40|5902|"},
+        // Found through the download: the stored repeater is not read back,
+        // and the next Internet answer only probes the found one.
+        {"found by the download, Esc, Internet again: a probe only",
+         "stored download:10.20.30.40:5902 answers:10.20.30.40:5902 #0 Internet code Esc "
+         "#0 silent:10.20.30.40:5902 Internet #2 Exit_VNC",
+         "read 1; downloads 1; probes 10.1.1.9:5905 10.20.30.40:5902 10.20.30.40:5902"},
         {"repeater not found, Exit VNC",
          "stored #0 Internet #3 OK #2 Exit_VNC",
          Probed,

@@ -19,7 +19,8 @@ class Housekeeping : public ::testing::Test {
         d.processes.running = {{"VNCVIEWER.EXE", 4001},
                                {"vncviewer.exe", 4002},
                                {"old-VncViewer.exe.bak", 4003},
-                               {"viewer.exe", 4004}};
+                               {"viewer.exe", 4004},
+                               {"vncviewer.exe", 0}};  // never to be ended
     }
     fake::Fake_Desktop d;
     Misc m{d.platform()};

@@ -90,6 +90,12 @@ TEST(Session, Launch_Outcomes) {
                  "killed +1499",
          {},
          [](Session_Run& r) { EXPECT_FALSE(r.d.seen.back().Buttons.count(13)); }},
+        // A window of that title that is not the viewer's outlives its end.
+        {"a status window outliving the ended viewer, Yes: asked once",
+         "stray:pc-17 viewer:fails " + Local + "#16 Yes host Esc #0 Exit_VNC",
+         Saved + "; listed +1499; killed +1499"},
+        {"a status window outliving the ended viewer, No: asked once",
+         "stray:pc-17 viewer:fails " + Local + "#16 No", Saved + "; listed +1499; killed +1499"},
         {"status window closed without a failure: connected", "viewer:closed " + Local, Saved},
         {"alive without a status window after 3 s: connected", "viewer:windowless " + Local,
          Saved + "; listed +3001"},

@@ -368,6 +368,57 @@ TEST_F(Input_Test, KeysArriveWithTheVirtualKeyCodesAndTheLayoutsCharacters) {
     Set_Layout(server_->Name(), "us");
 }
 
+// The port screen of the real entry dialog on this desktop: on a US and a
+// French keyboard, digits from the top row (with Shift where the layout
+// needs it) and the keypad reach the field, and nothing else does.
+TEST_F(Input_Test, TheTopRowAndTheKeypadTypeDigitsIntoThePortFieldOnEveryLayout) {
+    // The screen sleeps between its passes only once it waits for the operator.
+    struct Telling_Clock : nrvnc::Linux_Clock {
+        void Sleep_Ex(uint32_t ms, bool alertable) override {
+            Waiting = true;
+            Linux_Clock::Sleep_Ex(ms, alertable);
+        }
+        std::atomic<bool> Waiting = false;
+    } clock;
+    nrvnc::Linux_Services services;
+    nrvnc::X11_Desktop desktop(*display_);
+    nrvnc::Platform platform{clock,   services.File_Service,    services.Process_Service,
+                             desktop, services.Network_Service, *runtime_};
+    nrvnc::Misc m(platform);
+    nrvnc::Select_Display_Font(m);
+    for (const char* layout : {"us", "fr"}) {
+        SCOPED_TRACE(layout);
+        if (!Set_Layout(server_->Name(), layout)) GTEST_SKIP() << "setxkbmap cannot set " << layout;
+        const bool shift_digits = layout == std::string("fr");
+        m.Port_Num = "";
+        clock.Waiting = false;
+        // The operator, in a thread of its own while the screen waits.
+        std::thread type([&, d = XOpenDisplay(server_->Name().c_str())] {
+            Wait_Until([&] { return clock.Waiting.load(); });  // the field has the focus
+            const unsigned num_lock = XkbKeysymToModifiers(d, XK_Num_Lock);
+            Press_Key(d, XK_1, !shift_digits);  // "!" or "&": no digit
+            for (KeySym k : {XK_5, XK_9}) Press_Key(d, k, shift_digits);
+            XkbLockModifiers(d, XkbUseCoreKbd, num_lock, num_lock);
+            for (KeySym k : {XK_KP_0, XK_KP_1}) Press_Key(d, k);
+            XkbLockModifiers(d, XkbUseCoreKbd, num_lock, 0);
+            for (KeySym k : {XK_a, XK_period}) Press_Key(d, k, k == XK_a);
+            KeyCode alt = XKeysymToKeycode(d, XK_Alt_L);  // Alt+A: Accept
+            XTestFakeKeyEvent(d, alt, True, CurrentTime);
+            Press_Key(d, XK_a);
+            XTestFakeKeyEvent(d, alt, False, CurrentTime);
+            // Should Accept not end the screen, Esc does, and the test fails.
+            if (!Wait_Until([&] { return !Find(d, "  Enter Port Number  "); }, 5s))
+                Press_Key(d, XK_Escape);
+            XCloseDisplay(d);
+        });
+        const uint8_t result = m.frmInputBox().User_Input_Form1(4);
+        type.join();
+        EXPECT_EQ(result, nrvnc::Entry_Accept);
+        EXPECT_EQ(m.Port_Num, "5901");
+    }
+    Set_Layout(server_->Name(), "us");
+}
+
 TEST_F(Input_Test, TheFormDropsKeysAndEnterClickAndAccessKeyPressTheButton) {
     events_.drop_letters = true;
     auto form = Load_Shown();
