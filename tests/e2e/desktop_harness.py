@@ -233,6 +233,23 @@ class Desktop:
         self.env["NRVNC_E2E_CHECK_URL"] = "http://%s:%d/" % (self.ip(4), port)
         self.web = Web_Listener(self.ip(4), port)
 
+    def start_window_manager(self, timeout=15.0):
+        """Starts openbox and waits until it has taken the screen."""
+        p = self.start(["openbox", "--sm-disable"], env={"HOME": self.work_dir}, name="openbox")
+        end = time.time() + timeout
+        while time.time() < end and p.poll() is None:
+            if "window id #" in self.run("xprop", "-root", "_NET_SUPPORTING_WM_CHECK", check=False):
+                time.sleep(0.2)
+                return p
+            time.sleep(0.05)
+        raise RuntimeError("openbox did not come up")
+
+    def wm_state(self, wid):
+        """The WM_STATE of a client window: "Normal", "Iconic", or None."""
+        m = re.search(r"window state: (\w+)", self.run("xprop", "-id", str(wid), "WM_STATE",
+                                                       check=False))
+        return m.group(1) if m else None
+
     def close(self):
         if self.web:
             self.web.stop()

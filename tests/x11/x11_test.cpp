@@ -525,37 +525,68 @@ TEST_F(Desktop_Test, FindsOtherProgramsWindowsByTitleInAnyCaseInsideFrames) {
     EXPECT_FALSE(desktop.Window_Exists("decoration"));  // not a top-level window
 }
 
-TEST_F(Desktop_Test, TaskbarCommandsDoNothingWithoutAWindowManager) {
+TEST_F(Desktop_Test, TaskbarCommandsMinimiseAndGiveBackTheClientsOfAWindowManager) {
     nrvnc::X11_Desktop desktop(*display_);
     const Window root = DefaultRootWindow(c_);
+    auto atom = [&](const char* name) { return XInternAtom(c_, name, False); };
     XSelectInput(c_, root, SubstructureNotifyMask);
     XSync(c_, False);  // listening before anything is sent
-    auto showing_desktop_messages = [&] {
+    // (message, window) of what was posted to the window manager.
+    auto posted = [&] {
         XSync(c_, False);
-        std::vector<long> values;
-        for (XEvent e; XCheckTypedEvent(c_, ClientMessage, &e);)
-            if (e.xclient.message_type == XInternAtom(c_, "_NET_SHOWING_DESKTOP", False))
-                values.push_back(e.xclient.data.l[0]);
-        return values;
+        std::vector<std::pair<std::string, Window>> seen;
+        for (XEvent e; XCheckTypedEvent(c_, ClientMessage, &e);) {
+            char* name = XGetAtomName(c_, e.xclient.message_type);
+            seen.emplace_back(name, e.xclient.window);
+            XFree(name);
+        }
+        return seen;
     };
-    auto minimize_and_restore = [&] {
-        desktop.Post_Taskbar_Command(nrvnc::Taskbar_Minimize_All);
-        desktop.Post_Taskbar_Command(nrvnc::Taskbar_Undo_Minimize_All);
+    auto set_state = [&](Window w, long state) {
+        long value[2] = {state, 0};
+        XChangeProperty(c_, w, atom("WM_STATE"), atom("WM_STATE"), 32, PropModeReplace,
+                        reinterpret_cast<unsigned char*>(value), 2);
     };
-    minimize_and_restore();
-    EXPECT_TRUE(showing_desktop_messages().empty());
+    Window app = XCreateSimpleWindow(c_, root, 0, 0, 10, 10, 0, 0, 0);
+    Window dock = XCreateSimpleWindow(c_, root, 0, 0, 10, 10, 0, 0, 0);
+    set_state(app, NormalState);
+    set_state(dock, NormalState);
+    Atom dock_type = atom("_NET_WM_WINDOW_TYPE_DOCK");
+    XChangeProperty(c_, dock, atom("_NET_WM_WINDOW_TYPE"), XA_ATOM, 32, PropModeReplace,
+                    reinterpret_cast<unsigned char*>(&dock_type), 1);
+    Window clients[] = {dock, app};
+    XChangeProperty(c_, root, atom("_NET_CLIENT_LIST_STACKING"), XA_WINDOW, 32, PropModeReplace,
+                    reinterpret_cast<unsigned char*>(clients), 2);
+    XChangeProperty(c_, root, atom("_NET_CLIENT_LIST"), XA_WINDOW, 32, PropModeReplace,
+                    reinterpret_cast<unsigned char*>(clients), 2);
+    XSync(c_, False);
 
-    // A window manager announces itself with a check window naming itself;
-    // then the commands become "show the desktop" on and off.
+    desktop.Post_Taskbar_Command(nrvnc::Taskbar_Minimize_All);
+    desktop.Post_Taskbar_Command(nrvnc::Taskbar_Undo_Minimize_All);
+    EXPECT_TRUE(posted().empty()) << "without a window manager nothing happens";
+
+    // A window manager announces itself with a check window naming itself.
     Window check = XCreateSimpleWindow(c_, root, 0, 0, 1, 1, 0, 0, 0);
-    Atom check_atom = XInternAtom(c_, "_NET_SUPPORTING_WM_CHECK", False);
     for (Window w : {root, check})
-        XChangeProperty(c_, w, check_atom, XA_WINDOW, 32, PropModeReplace,
+        XChangeProperty(c_, w, atom("_NET_SUPPORTING_WM_CHECK"), XA_WINDOW, 32, PropModeReplace,
                         reinterpret_cast<unsigned char*>(&check), 1);
     XSync(c_, False);
-    minimize_and_restore();
-    EXPECT_EQ(showing_desktop_messages(), (std::vector<long>{1, 0}));
-    XDeleteProperty(c_, root, check_atom);
+    using Posts = std::vector<std::pair<std::string, Window>>;
+    desktop.Post_Taskbar_Command(nrvnc::Taskbar_Minimize_All);
+    EXPECT_EQ(posted(), (Posts{{"WM_CHANGE_STATE", app}}));  // not the dock
+    // Whatever the window manager did meanwhile, the undo restores the
+    // window that is still minimised, and only once.
+    set_state(app, IconicState);
+    XSync(c_, False);
+    desktop.Post_Taskbar_Command(nrvnc::Taskbar_Undo_Minimize_All);
+    EXPECT_EQ(posted(), (Posts{{"_NET_ACTIVE_WINDOW", app}}));
+    desktop.Post_Taskbar_Command(nrvnc::Taskbar_Undo_Minimize_All);
+    EXPECT_TRUE(posted().empty());
+    for (const char* name :
+         {"_NET_SUPPORTING_WM_CHECK", "_NET_CLIENT_LIST_STACKING", "_NET_CLIENT_LIST"})
+        XDeleteProperty(c_, root, atom(name));
+    for (Window w : {app, dock, check}) XDestroyWindow(c_, w);
+    XSync(c_, False);
 }
 
 #ifdef NRVNC_PROGRAM
