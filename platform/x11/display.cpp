@@ -7,6 +7,7 @@
 #include <chrono>
 #include <cmath>
 #include <cstdlib>
+#include <iterator>
 
 #include "platform/x11/encoding.h"
 
@@ -77,6 +78,30 @@ X11_Display::X11_Display(Display* dpy)
     XSetErrorHandler(Ignore_X_Error);
     // The viewer and any other child must not inherit the connection.
     fcntl(ConnectionNumber(dpy_), F_SETFD, FD_CLOEXEC);
+    // The atoms the forms and the desktop use, in one round trip instead of
+    // one each.
+    static const char* const Known[] = {"UTF8_STRING",
+                                        "WM_DELETE_WINDOW",
+                                        "WM_PROTOCOLS",
+                                        "WM_STATE",
+                                        "_MOTIF_WM_HINTS",
+                                        "_NET_ACTIVE_WINDOW",
+                                        "_NET_CLIENT_LIST",
+                                        "_NET_CLIENT_LIST_STACKING",
+                                        "_NET_SUPPORTING_WM_CHECK",
+                                        "_NET_WM_NAME",
+                                        "_NET_WM_ICON_NAME",
+                                        "_NET_WM_PID",
+                                        "_NET_WM_STATE",
+                                        "_NET_WM_STATE_SKIP_TASKBAR",
+                                        "_NET_WM_WINDOW_TYPE",
+                                        "_NET_WM_WINDOW_TYPE_DESKTOP",
+                                        "_NET_WM_WINDOW_TYPE_DOCK",
+                                        "_NET_WM_WINDOW_TYPE_NORMAL"};
+    constexpr int Count = static_cast<int>(std::size(Known));
+    Atom atoms[Count];
+    if (XInternAtoms(dpy_, const_cast<char**>(Known), Count, False, atoms))
+        for (int i = 0; i < Count; ++i) atoms_[Known[i]] = atoms[i];
     dpi_ = Resolution_Of(dpy_, screen_);
     XVisualInfo tmpl{};
     tmpl.visualid = XVisualIDFromVisual(visual_);
@@ -164,16 +189,18 @@ std::vector<unsigned long> Read_Long_Property(Display* dpy, Window w, Atom prope
 }
 
 std::string Read_Window_Title(X11_Display& x, Window w) {
-    Display* dpy = x.Dpy();
-    Atom utf8 = x.Intern("UTF8_STRING");
+    return Read_Window_Title(x.Dpy(), w, x.Intern("_NET_WM_NAME"), x.Intern("UTF8_STRING"));
+}
+
+std::string Read_Window_Title(Display* dpy, Window w, Atom net_wm_name, Atom utf8) {
     Atom actual = None;
     int format = 0;
     unsigned long count = 0, after = 0;
     unsigned char* data = nullptr;
     std::string title;
     bool found = false;
-    if (XGetWindowProperty(dpy, w, x.Intern("_NET_WM_NAME"), 0, 4096, False, utf8, &actual, &format,
-                           &count, &after, &data) == Success &&
+    if (XGetWindowProperty(dpy, w, net_wm_name, 0, 4096, False, utf8, &actual, &format, &count,
+                           &after, &data) == Success &&
         data && actual == utf8 && format == 8) {
         title.assign(reinterpret_cast<char*>(data), count);
         found = true;

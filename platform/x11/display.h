@@ -66,7 +66,9 @@ class X11_Display {
 // Reads a property of 32-bit items (XA_WINDOW, XA_CARDINAL, ...); empty
 // when the window or the property is gone.
 std::vector<unsigned long> Read_Long_Property(Display* dpy, Window w, Atom property, Atom type);
-// The window's title: _NET_WM_NAME (UTF-8) when set, else WM_NAME.
+// The window's title: _NET_WM_NAME (UTF-8) when set, else WM_NAME. The
+// second form reads through any connection, given the two atoms.
 std::string Read_Window_Title(X11_Display& x, Window w);
+std::string Read_Window_Title(Display* dpy, Window w, Atom net_wm_name, Atom utf8_string);
 
 }  // namespace nrvnc

@@ -30,7 +30,7 @@ class X11_Forms_Runtime : public Forms_Runtime {
 
     std::unique_ptr<Form> Load_Form(const Form_Design& design, Form_Events& events) override;
     // Handles every pending X event and runs the forms' queued handlers;
-    // when there was nothing to do, waits up to 5 ms for the X connection or
+    // when there was nothing to do, waits up to 10 ms for the X connection or
     // a descriptor registered with Event_Wait, and handles what came.
     void Do_Events() override;
     void Message_Box(const std::string& text, const std::string& title) override;

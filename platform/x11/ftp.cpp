@@ -1,37 +1,131 @@
 #include "platform/x11/ftp.h"
 
+// Only the types and constants come from the header: the library itself is
+// loaded when the first connection is made (see Curl_Library).
+#define CURL_DISABLE_TYPECHECK 1
 #include <curl/curl.h>
+#include <dlfcn.h>
 #include <fcntl.h>
+#include <poll.h>
+#include <sys/socket.h>
 #include <unistd.h>
 
 #include <algorithm>
 #include <cerrno>
+#include <chrono>
 #include <cstdio>
 #include <cstdlib>
 #include <cstring>
-#include <mutex>
+#include <map>
+#include <memory>
 #include <vector>
 
 namespace nrvnc {
 
+// libcurl, loaded with dlopen at the first connection. Linked in, it and its
+// dependencies (TLS, Kerberos, LDAP, SSH, HTTP/2...) were loaded and
+// initialised at every start, for a download that most runs never make.
+// Without it the download fails at its first step, as with a server that
+// cannot be reached.
+struct Curl_Library {
+    CURLcode (*Global_Init)(long);
+    CURL* (*Easy_Init)();
+    CURLcode (*Setopt)(CURL*, CURLoption, ...);
+    CURLcode (*Perform)(CURL*);
+    CURLcode (*Getinfo)(CURL*, CURLINFO, ...);
+    void (*Cleanup)(CURL*);
+    char* (*Escape)(CURL*, const char*, int);
+    void (*Free)(void*);
+    const char* (*Strerror)(CURLcode);
+};
+
+namespace {
+
+template <typename F>
+bool Bind(void* library, const char* name, F& function) {
+    function = reinterpret_cast<F>(dlsym(library, name));
+    return function != nullptr;
+}
+
+// The library of that file name (empty: the usual names), loaded once and
+// kept to the end; nullptr when there is none.
+const Curl_Library* Load_Curl(const std::string& file_name) {
+    static std::map<std::string, const Curl_Library*> loaded;
+    auto found = loaded.find(file_name);
+    if (found != loaded.end()) return found->second;
+    const Curl_Library*& result = loaded[file_name];
+    std::vector<std::string> names{file_name};
+    if (file_name.empty()) names = {"libcurl.so.4", "libcurl-gnutls.so.4"};
+    void* library = nullptr;
+    for (const std::string& name : names)
+        if ((library = dlopen(name.c_str(), RTLD_NOW | RTLD_LOCAL)) != nullptr) break;
+    if (library == nullptr) return result = nullptr;
+    auto curl = std::make_unique<Curl_Library>();
+    if (!Bind(library, "curl_global_init", curl->Global_Init) ||
+        !Bind(library, "curl_easy_init", curl->Easy_Init) ||
+        !Bind(library, "curl_easy_setopt", curl->Setopt) ||
+        !Bind(library, "curl_easy_perform", curl->Perform) ||
+        !Bind(library, "curl_easy_getinfo", curl->Getinfo) ||
+        !Bind(library, "curl_easy_cleanup", curl->Cleanup) ||
+        !Bind(library, "curl_easy_escape", curl->Escape) ||
+        !Bind(library, "curl_free", curl->Free) ||
+        !Bind(library, "curl_easy_strerror", curl->Strerror) ||
+        curl->Global_Init(CURL_GLOBAL_DEFAULT) != CURLE_OK) {
+        dlclose(library);
+        return result = nullptr;
+    }
+    return result = curl.release();
+}
+
+}  // namespace
+
 struct Curl_Ftp_Client::Connection {
     Handle Session = 0;
+    const Curl_Library* Lib = nullptr;
     CURL* Curl = nullptr;
+    long Quit_Wait_Ms = 2000;
     std::string Base_Url;              // "ftp://host:port/"
     std::string Folder_Path;           // escaped, each part followed by '/'
     std::vector<std::string> Folders;  // unescaped parts of the current folder
 
     ~Connection() {
-        if (Curl) curl_easy_cleanup(Curl);
+        if (Curl == nullptr) return;
+        Say_Goodbye();
+        Lib->Cleanup(Curl);
+    }
+
+    // The goodbye, bounded: libcurl would wait for the answer to QUIT as
+    // long as for any answer of the server. We say QUIT ourselves and wait
+    // at most Quit_Wait_Ms, then shut the socket down, so that libcurl's
+    // own QUIT fails at once and it only closes the socket.
+    void Say_Goodbye() {
+        curl_socket_t fd = CURL_SOCKET_BAD;
+        if (Lib->Getinfo(Curl, CURLINFO_ACTIVESOCKET, &fd) != CURLE_OK || fd == CURL_SOCKET_BAD)
+            return;  // no connection left open: nothing to say
+        static const char quit[] = "QUIT\r\n";
+        if (send(fd, quit, sizeof quit - 1, MSG_NOSIGNAL) ==
+            static_cast<ssize_t>(sizeof quit - 1)) {
+            auto deadline =
+                std::chrono::steady_clock::now() + std::chrono::milliseconds(Quit_Wait_Ms);
+            std::string reply;
+            char buffer[256];
+            // Up to the end of the first line of the answer, or the peer's close.
+            while (reply.find('\n') == std::string::npos) {
+                auto left = std::chrono::duration_cast<std::chrono::milliseconds>(
+                                deadline - std::chrono::steady_clock::now())
+                                .count();
+                pollfd entry{fd, POLLIN, 0};
+                if (left <= 0 || poll(&entry, 1, static_cast<int>(left)) <= 0) break;
+                ssize_t got = recv(fd, buffer, sizeof buffer, MSG_DONTWAIT);
+                if (got <= 0 && !(got < 0 && (errno == EAGAIN || errno == EINTR))) break;
+                if (got > 0) reply.append(buffer, static_cast<size_t>(got));
+            }
+        }
+        shutdown(fd, SHUT_RDWR);
     }
 };
 
 namespace {
-
-void Initialise_Curl() {
-    static std::once_flag once;
-    std::call_once(once, [] { curl_global_init(CURL_GLOBAL_DEFAULT); });
-}
 
 uint16_t Port_From_Environment() {
     const char* value = getenv("NRVNC_FTP_PORT");
@@ -55,11 +149,11 @@ std::string Url_Host(const std::string& server) {
     return host;
 }
 
-std::string Escape(CURL* curl, const std::string& text) {
-    char* escaped = curl_easy_escape(curl, text.c_str(), static_cast<int>(text.size()));
+std::string Escape(const Curl_Library& lib, CURL* curl, const std::string& text) {
+    char* escaped = lib.Escape(curl, text.c_str(), static_cast<int>(text.size()));
     if (escaped == nullptr) return text;
     std::string result(escaped);
-    curl_free(escaped);
+    lib.Free(escaped);
     return result;
 }
 
@@ -119,9 +213,9 @@ int Create_Temporary_Beside(const std::string& path, std::string& temporary) {
 
 }  // namespace
 
-Curl_Ftp_Client::Curl_Ftp_Client(uint16_t port_for_0, Ftp_Timeouts timeouts)
-    : Port_For_0(port_for_0), Timeouts(timeouts) {
-    Initialise_Curl();
+Curl_Ftp_Client::Curl_Ftp_Client(uint16_t port_for_0, Ftp_Timeouts timeouts,
+                                 std::string curl_library)
+    : Port_For_0(port_for_0), Timeouts(timeouts), Library_Name(std::move(curl_library)) {
     if (Port_For_0 == 0) Port_For_0 = Port_From_Environment();
     if (Port_For_0 == 0) Port_For_0 = 21;
 }
@@ -142,9 +236,16 @@ Ftp_Client::Handle Curl_Ftp_Client::Internet_Connect(Handle session, const std::
         Last_Error_Text = "no such session, or no server";
         return 0;
     }
+    if (Lib == nullptr) Lib = Load_Curl(Library_Name);
+    if (Lib == nullptr) {
+        Last_Error_Text = "libcurl is not installed";
+        return 0;
+    }
     auto connection = std::make_unique<Connection>();
     connection->Session = session;
-    connection->Curl = curl_easy_init();
+    connection->Lib = Lib;
+    connection->Quit_Wait_Ms = Timeouts.Quit_Ms;
+    connection->Curl = Lib->Easy_Init();
     if (connection->Curl == nullptr) {
         Last_Error_Text = "libcurl could not be initialised";
         return 0;
@@ -153,24 +254,24 @@ Ftp_Client::Handle Curl_Ftp_Client::Internet_Connect(Handle session, const std::
         "ftp://" + Url_Host(server) + ":" + std::to_string(port == 0 ? Port_For_0 : port) + "/";
 
     CURL* curl = connection->Curl;
-    curl_easy_setopt(curl, CURLOPT_USERAGENT, found->second.c_str());
-    curl_easy_setopt(curl, CURLOPT_USERNAME, user.c_str());
-    curl_easy_setopt(curl, CURLOPT_PASSWORD, password.c_str());
-    curl_easy_setopt(curl, CURLOPT_NOSIGNAL, 1L);
-    curl_easy_setopt(curl, CURLOPT_CONNECTTIMEOUT_MS, Timeouts.Connect_Ms);
-    curl_easy_setopt(curl, CURLOPT_TIMEOUT_MS, Timeouts.Total_Ms);
-    // Also bounds the QUIT that closing a connection sends.
-    curl_easy_setopt(curl, CURLOPT_SERVER_RESPONSE_TIMEOUT,
-                     std::max(1L, (Timeouts.Total_Ms + 999) / 1000));
+    Lib->Setopt(curl, CURLOPT_USERAGENT, found->second.c_str());
+    Lib->Setopt(curl, CURLOPT_USERNAME, user.c_str());
+    Lib->Setopt(curl, CURLOPT_PASSWORD, password.c_str());
+    Lib->Setopt(curl, CURLOPT_NOSIGNAL, 1L);
+    Lib->Setopt(curl, CURLOPT_CONNECTTIMEOUT_MS, Timeouts.Connect_Ms);
+    Lib->Setopt(curl, CURLOPT_TIMEOUT_MS, Timeouts.Total_Ms);
+    // Any one answer of the server (the goodbye is bounded on its own).
+    Lib->Setopt(curl, CURLOPT_SERVER_RESPONSE_TIMEOUT,
+                std::max(1L, (Timeouts.Total_Ms + 999) / 1000));
     // Active mode: the server connects back for the data, as it expects.
-    curl_easy_setopt(curl, CURLOPT_FTPPORT, "-");
-    curl_easy_setopt(curl, CURLOPT_FTP_USE_EPRT, 0L);
-    curl_easy_setopt(curl, CURLOPT_ACCEPTTIMEOUT_MS, Timeouts.Connect_Ms);
+    Lib->Setopt(curl, CURLOPT_FTPPORT, "-");
+    Lib->Setopt(curl, CURLOPT_FTP_USE_EPRT, 0L);
+    Lib->Setopt(curl, CURLOPT_ACCEPTTIMEOUT_MS, Timeouts.Connect_Ms);
 
     // Logging in is all this step does.
-    curl_easy_setopt(curl, CURLOPT_URL, connection->Base_Url.c_str());
-    curl_easy_setopt(curl, CURLOPT_NOBODY, 1L);
-    curl_easy_setopt(curl, CURLOPT_WRITEFUNCTION, Discard);
+    Lib->Setopt(curl, CURLOPT_URL, connection->Base_Url.c_str());
+    Lib->Setopt(curl, CURLOPT_NOBODY, 1L);
+    Lib->Setopt(curl, CURLOPT_WRITEFUNCTION, Discard);
     if (!Perform(*connection)) return 0;
 
     Handle handle = Next_Handle++;
@@ -197,13 +298,13 @@ bool Curl_Ftp_Client::Set_Current_Directory(Handle handle, const std::string& fo
         start = end + 1;
     }
     std::string path;
-    for (const std::string& part : folders) path += Escape(connection->Curl, part) + "/";
+    for (const std::string& part : folders) path += Escape(*Lib, connection->Curl, part) + "/";
 
     // A URL that ends in '/' with no body asks libcurl only to enter the folder.
     std::string url = connection->Base_Url + path;
-    curl_easy_setopt(connection->Curl, CURLOPT_URL, url.c_str());
-    curl_easy_setopt(connection->Curl, CURLOPT_NOBODY, 1L);
-    curl_easy_setopt(connection->Curl, CURLOPT_WRITEFUNCTION, Discard);
+    Lib->Setopt(connection->Curl, CURLOPT_URL, url.c_str());
+    Lib->Setopt(connection->Curl, CURLOPT_NOBODY, 1L);
+    Lib->Setopt(connection->Curl, CURLOPT_WRITEFUNCTION, Discard);
     if (!Perform(*connection)) return false;
     connection->Folders = std::move(folders);
     connection->Folder_Path = path;
@@ -222,19 +323,19 @@ bool Curl_Ftp_Client::Get_File(Handle handle, const std::string& remote_name,
         return false;
     }
 
-    std::string url =
-        connection->Base_Url + connection->Folder_Path + Escape(connection->Curl, remote_name);
+    std::string url = connection->Base_Url + connection->Folder_Path +
+                      Escape(*Lib, connection->Curl, remote_name);
     CURL* curl = connection->Curl;
-    curl_easy_setopt(curl, CURLOPT_URL, url.c_str());
-    curl_easy_setopt(curl, CURLOPT_NOBODY, 0L);
-    curl_easy_setopt(curl, CURLOPT_TRANSFERTEXT, ascii ? 1L : 0L);
-    curl_easy_setopt(curl, CURLOPT_WRITEFUNCTION, Write_To_File);
+    Lib->Setopt(curl, CURLOPT_URL, url.c_str());
+    Lib->Setopt(curl, CURLOPT_NOBODY, 0L);
+    Lib->Setopt(curl, CURLOPT_TRANSFERTEXT, ascii ? 1L : 0L);
+    Lib->Setopt(curl, CURLOPT_WRITEFUNCTION, Write_To_File);
     Download download{fd, ascii, max_bytes};
-    curl_easy_setopt(curl, CURLOPT_WRITEDATA, &download);
+    Lib->Setopt(curl, CURLOPT_WRITEDATA, &download);
     bool done = Perform(*connection);
-    curl_easy_setopt(curl, CURLOPT_WRITEFUNCTION, Discard);
-    curl_easy_setopt(curl, CURLOPT_WRITEDATA, nullptr);
-    curl_easy_setopt(curl, CURLOPT_TRANSFERTEXT, 0L);
+    Lib->Setopt(curl, CURLOPT_WRITEFUNCTION, Discard);
+    Lib->Setopt(curl, CURLOPT_WRITEDATA, nullptr);
+    Lib->Setopt(curl, CURLOPT_TRANSFERTEXT, 0L);
 
     if (done && fsync(fd) != 0 && errno != EINVAL) {
         Last_Error_Text = strerror(errno);
@@ -268,11 +369,11 @@ Curl_Ftp_Client::Connection* Curl_Ftp_Client::Find_Connection(Handle handle) {
 
 bool Curl_Ftp_Client::Perform(Connection& connection) {
     char error_text[CURL_ERROR_SIZE] = "";
-    curl_easy_setopt(connection.Curl, CURLOPT_ERRORBUFFER, error_text);
-    CURLcode result = curl_easy_perform(connection.Curl);
-    curl_easy_setopt(connection.Curl, CURLOPT_ERRORBUFFER, nullptr);
+    Lib->Setopt(connection.Curl, CURLOPT_ERRORBUFFER, error_text);
+    CURLcode result = Lib->Perform(connection.Curl);
+    Lib->Setopt(connection.Curl, CURLOPT_ERRORBUFFER, nullptr);
     if (result == CURLE_OK) return true;
-    Last_Error_Text = *error_text ? error_text : curl_easy_strerror(result);
+    Last_Error_Text = *error_text ? error_text : Lib->Strerror(result);
     return false;
 }
 

@@ -1,4 +1,5 @@
-// The FTP client on Linux, over libcurl.
+// The FTP client on Linux, over libcurl, which is loaded only when the
+// first connection is made; without it every connection fails.
 //
 // Handles are small numbers owned by this object: a session from
 // Internet_Open, a connection from Internet_Connect. Each connection owns one
@@ -11,7 +12,8 @@
 // fail after Total_Ms. Transfers run in active mode (PORT), as the server
 // expects. A download goes to a temporary file beside the local file and
 // replaces it only when complete, so a failed transfer leaves an older local
-// file as it was.
+// file as it was. Closing a connection says goodbye (QUIT) and waits at most
+// Quit_Ms for the answer.
 //
 // Not thread-safe: the program uses it from the user-interface thread only.
 #pragma once
@@ -28,7 +30,10 @@ namespace nrvnc {
 struct Ftp_Timeouts {
     long Connect_Ms = 10000;  // TCP connect and the server's greeting
     long Total_Ms = 20000;    // one whole step (login, change folder, transfer)
+    long Quit_Ms = 2000;      // the answer to the goodbye (QUIT) when closing
 };
+
+struct Curl_Library;
 
 class Curl_Ftp_Client : public Ftp_Client {
   public:
@@ -36,7 +41,9 @@ class Curl_Ftp_Client : public Ftp_Client {
     // always does). When it is 0 itself, the environment variable
     // NRVNC_FTP_PORT is used when it holds a port number, else 21. Tests and
     // whole-program runs point the download at a loopback server this way.
-    explicit Curl_Ftp_Client(uint16_t port_for_0 = 0, Ftp_Timeouts timeouts = {});
+    // curl_library names the libcurl file to load (empty: the usual names).
+    explicit Curl_Ftp_Client(uint16_t port_for_0 = 0, Ftp_Timeouts timeouts = {},
+                             std::string curl_library = "");
     ~Curl_Ftp_Client() override;
     Curl_Ftp_Client(const Curl_Ftp_Client&) = delete;
     Curl_Ftp_Client& operator=(const Curl_Ftp_Client&) = delete;
@@ -65,6 +72,8 @@ class Curl_Ftp_Client : public Ftp_Client {
 
     uint16_t Port_For_0;
     Ftp_Timeouts Timeouts;
+    std::string Library_Name;
+    const Curl_Library* Lib = nullptr;  // loaded by the first Internet_Connect
     Handle Next_Handle = 1;
     std::map<Handle, std::string> Sessions;  // session handle -> agent name
     std::map<Handle, std::unique_ptr<Connection>> Connections;

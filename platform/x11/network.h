@@ -68,8 +68,10 @@ class Linux_Network : public Network {
 
     std::unique_ptr<Tcp_Socket> Create_Tcp_Socket() override;
     Ftp_Client& Ftp() override;
-    // Connects to the address's host and port with libcurl (no request is
-    // sent) and says whether that worked within the time limits.
+    // Makes a TCP connection to the address's host and port (the port of
+    // its scheme when none is given; nothing is sent) and says whether that
+    // worked within the shorter of the two check limits. The name lookup is
+    // bounded by the same limit.
     bool Check_Internet_Connection(const std::string& url) override;
 
   private:

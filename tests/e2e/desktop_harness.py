@@ -5,12 +5,28 @@ server (x11vnc), the repeater stand-in, an FTP server holding Repeater.Dat
 (pyftpdlib) and a web listener that stands for the internet. Drives windows
 with xdotool, finds them with xwininfo, takes screenshots with ImageMagick.
 
+Each Desktop owns a loopback network 127.a.b.0/24 of its own (claimed by a
+socket bound on its .254 address while the Desktop lives), so runs at the
+same time on one machine never meet each other's peers. Its peers listen
+there by default:
+
+    ip(1)  the repeater              ip(4)  the internet check (CHECK_PORT)
+    ip(2)  a repeater that is down   ip(5)  the FTP server
+    ip(3)  the VNC server            ip(6)  the built-in repeater (nothing)
+    ip(9)  a host where nothing listens
+
+and the environment of every program it starts points nrvnc_e2e at them
+(NRVNC_E2E_CHECK_URL, NRVNC_E2E_FTP_SERVER, NRVNC_E2E_REPEATER_HOST,
+NRVNC_FTP_PORT). Addresses given explicitly are used as given.
+
 Used by the whole-program tests (e2e_test.py) and by the scripted tour of
 scripts/demo.sh.
 """
 
 import os
+import random
 import re
+import select
 import shutil
 import signal
 import socket
@@ -21,6 +37,25 @@ import threading
 import time
 
 PYTHON = "/usr/bin/python3"
+CLAIM_PORT = 47999
+CHECK_PORT = 18111
+FTP_PORT = 2121  # where the download looks before an FTP server is started
+
+
+def claim_loopback_network():
+    """("127.a.b", socket): a loopback network no other Desktop holds. The
+    socket, bound on its .254 address, is the claim; keep it open."""
+    rng = random.Random("%d-%f" % (os.getpid(), time.time()))
+    for _ in range(500):
+        # Clear of 127.0.x.x and 127.1.x.x, where fixed demos listen.
+        net = "127.%d.%d" % (rng.randrange(2, 255), rng.randrange(0, 256))
+        claim = socket.socket()
+        try:
+            claim.bind((net + ".254", CLAIM_PORT))
+            return net, claim
+        except OSError:
+            claim.close()
+    raise RuntimeError("no loopback network is free")
 
 
 def free_port(host="127.0.0.1"):
@@ -83,38 +118,57 @@ class Desktop:
         self.logs = []
         self.display = None
         self.web = None
+        self.net, self.claim = claim_loopback_network()
+        self.repeater_ip, self.vnc_ip, self.default_repeater = self.ip(1), self.ip(3), self.ip(6)
         self.env = dict(os.environ)
+        self.env.update(NRVNC_E2E_CHECK_URL="http://%s:%d/" % (self.ip(4), CHECK_PORT),
+                        NRVNC_E2E_FTP_SERVER=self.ip(5), NRVNC_E2E_REPEATER_HOST=self.ip(6),
+                        NRVNC_FTP_PORT=str(FTP_PORT))
         self._start_xvfb(screen, dpi)
 
     @classmethod
     def attach(cls, display, work_dir):
-        """A Desktop on a display that is already running (not ended by close())."""
+        """A Desktop on a display that is already running (not ended by
+        close()). It owns no loopback network: the internet check and the
+        FTP server listen on 127.0.0.1, as the caller's program expects."""
         d = cls.__new__(cls)
         d.work_dir, d.procs, d.logs, d.web, d.display = work_dir, [], [], None, display
+        d.net = d.claim = None
+        d.repeater_ip, d.vnc_ip, d.default_repeater = "127.1.1.1", "127.1.1.3", "localhost"
         d.env = dict(os.environ, DISPLAY=display)
         return d
 
+    def ip(self, n):
+        """Address n of this desktop's own loopback network (127.0.0.1 for an
+        attached desktop)."""
+        return "%s.%d" % (self.net, n) if self.net else "127.0.0.1"
+
     # ---- set-up ----
     def _start_xvfb(self, screen, dpi):
-        for n in range(90 + os.getpid() % 50, 400):
-            if os.path.exists("/tmp/.X11-unix/X%d" % n) or os.path.exists("/tmp/.X%d-lock" % n):
-                continue
-            p = subprocess.Popen(["Xvfb", ":%d" % n, "-screen", "0", screen, "-dpi", str(dpi),
-                                  "-nolisten", "tcp", "-ac"],
-                                 stdout=subprocess.DEVNULL, stderr=subprocess.DEVNULL)
-            end = time.time() + 10
-            while time.time() < end and p.poll() is None:
-                if os.path.exists("/tmp/.X11-unix/X%d" % n):
-                    break
-                time.sleep(0.05)
-            if p.poll() is None and os.path.exists("/tmp/.X11-unix/X%d" % n):
-                time.sleep(0.2)
-                self.display = ":%d" % n
-                self.env["DISPLAY"] = self.display
-                self.procs.append(p)
-                return
+        # Xvfb takes a free display itself and names it when it is ready.
+        # Without -noreset it starts afresh whenever its last client leaves,
+        # and a program connecting just then is turned away.
+        ready, told = os.pipe()
+        log = open(os.path.join(self.work_dir, "Xvfb.log"), "ab")
+        self.logs.append(log)
+        p = subprocess.Popen(["Xvfb", "-displayfd", str(told), "-screen", "0", screen,
+                              "-dpi", str(dpi), "-nolisten", "tcp", "-noreset", "-ac"],
+                             stdout=subprocess.DEVNULL, stderr=log, pass_fds=(told,))
+        os.close(told)
+        number = b""
+        while not number.endswith(b"\n") and select.select([ready], [], [], 10)[0]:
+            part = os.read(ready, 16)
+            if not part:
+                break
+            number += part
+        os.close(ready)
+        if not number.strip().isdigit():
             p.kill()
-        raise RuntimeError("could not start Xvfb")
+            p.wait()
+            raise RuntimeError("could not start Xvfb")
+        self.display = ":" + number.strip().decode()
+        self.env["DISPLAY"] = self.display
+        self.procs.append(p)
 
     def start(self, args, env=None, cwd=None, name=None):
         e = dict(self.env)
@@ -127,7 +181,8 @@ class Desktop:
         self.procs.append(p)
         return p
 
-    def start_vnc_server(self, listen="127.1.1.3", port=5900):
+    def start_vnc_server(self, listen=None, port=5900):
+        listen = listen or self.vnc_ip
         p = self.start(["x11vnc", "-display", self.display, "-listen", listen, "-rfbport", str(port),
                         "-forever", "-shared", "-nopw", "-quiet", "-noxdamage", "-norc"],
                        name="x11vnc")
@@ -135,7 +190,8 @@ class Desktop:
             raise RuntimeError("x11vnc did not come up")
         return p
 
-    def start_repeater(self, tools_dir, listen="127.1.1.1", viewer_port=5901, server_port=5500):
+    def start_repeater(self, tools_dir, listen=None, viewer_port=5901, server_port=5500):
+        listen = listen or self.repeater_ip
         p = self.start([os.path.join(tools_dir, "nrvnc-repeater"), "--listen", listen,
                         "--viewer-port", str(viewer_port), "--server-port", str(server_port)],
                        name="repeater")
@@ -143,7 +199,8 @@ class Desktop:
             raise RuntimeError("repeater did not come up")
         return p
 
-    def register_vnc_server_with_repeater(self, code, repeater="127.1.1.1", server_port=5500):
+    def register_vnc_server_with_repeater(self, code, repeater=None, server_port=5500):
+        repeater = repeater or self.repeater_ip
         return self.start(["x11vnc", "-display", self.display, "-connect",
                            "repeater=ID:%s+%s:%d" % (code, repeater, server_port),
                            "-forever", "-shared", "-nopw", "-quiet", "-noxdamage", "-norc",
@@ -155,7 +212,8 @@ class Desktop:
             os.makedirs(os.path.join(root, "VNCRepeater"))
             with open(os.path.join(root, "VNCRepeater", "Repeater.Dat"), "wb") as f:
                 f.write(repeater_dat)
-        port = free_port()
+        host = self.ip(5)
+        port = free_port(host)  # a port of its own: a Desktop may start several
         script = ("import sys\n"
                   "from pyftpdlib.authorizers import DummyAuthorizer\n"
                   "from pyftpdlib.handlers import FTPHandler\n"
@@ -163,14 +221,34 @@ class Desktop:
                   "a = DummyAuthorizer()\n"
                   "a.add_user(sys.argv[1], sys.argv[2], sys.argv[3], perm='elr')\n"
                   "h = FTPHandler\nh.authorizer = a\n"
-                  "FTPServer(('127.0.0.1', int(sys.argv[4])), h).serve_forever()\n")
-        self.start([PYTHON, "-c", script, user, password, root, str(port)], name="ftp")
-        if not wait_port("127.0.0.1", port, 10):
+                  "FTPServer((sys.argv[5], int(sys.argv[4])), h).serve_forever()\n")
+        self.start([PYTHON, "-c", script, user, password, root, str(port), host], name="ftp")
+        if not wait_port(host, port, 10):
             raise RuntimeError("FTP server did not come up")
+        self.env["NRVNC_FTP_PORT"] = str(port)
         return port
 
-    def start_internet(self, port):
-        self.web = Web_Listener("127.0.0.1", port)
+    def start_internet(self, port=CHECK_PORT):
+        """Answers the internet check; nrvnc_e2e started after this looks there."""
+        self.env["NRVNC_E2E_CHECK_URL"] = "http://%s:%d/" % (self.ip(4), port)
+        self.web = Web_Listener(self.ip(4), port)
+
+    def start_window_manager(self, timeout=15.0):
+        """Starts openbox and waits until it has taken the screen."""
+        p = self.start(["openbox", "--sm-disable"], env={"HOME": self.work_dir}, name="openbox")
+        end = time.time() + timeout
+        while time.time() < end and p.poll() is None:
+            if "window id #" in self.run("xprop", "-root", "_NET_SUPPORTING_WM_CHECK", check=False):
+                time.sleep(0.2)
+                return p
+            time.sleep(0.05)
+        raise RuntimeError("openbox did not come up")
+
+    def wm_state(self, wid):
+        """The WM_STATE of a client window: "Normal", "Iconic", or None."""
+        m = re.search(r"window state: (\w+)", self.run("xprop", "-id", str(wid), "WM_STATE",
+                                                       check=False))
+        return m.group(1) if m else None
 
     def close(self):
         if self.web:
@@ -189,6 +267,8 @@ class Desktop:
                 p.wait()
         for log in self.logs:
             log.close()
+        if getattr(self, "claim", None):
+            self.claim.close()
 
     # ---- windows ----
     def run(self, *args, check=True):
@@ -297,15 +377,18 @@ def pid_alive(pid):
         return False
 
 
-def pids_of(name):
+def pids_of(name, folder=None):
+    """Running processes of the executable `name`; with `folder`, only those
+    whose executable lies there (a run's own, not another run's)."""
     pids = []
     for entry in os.listdir("/proc"):
         if not entry.isdigit():
             continue
         try:
-            exe = os.path.basename(os.readlink("/proc/%s/exe" % entry))
+            path = os.readlink("/proc/%s/exe" % entry)
         except OSError:
             continue
-        if exe == name and pid_alive(int(entry)):
+        inside = folder is None or os.path.dirname(path) == os.path.realpath(folder)
+        if os.path.basename(path) == name and inside and pid_alive(int(entry)):
             pids.append(int(entry))
     return pids

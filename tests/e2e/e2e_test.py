@@ -1,8 +1,8 @@
 """Whole-program runs of NRVNC on a real X desktop (Xvfb).
 
-The real `nrvnc` program (a copy built with loopback values: the internet
-check at http://127.0.0.1:18111/, the FTP server 127.0.0.1) runs with the
-viewer stand-in in its working directory, against a real VNC server
+The real `nrvnc` program (the copy nrvnc_e2e, whose internet check, FTP
+server and built-in repeater are the run's own loopback addresses) runs with
+the viewer stand-in in its working directory, against a real VNC server
 (x11vnc), the repeater stand-in and a real FTP server. The tests drive it
 with the keyboard and the mouse and check what a user or a peer sees:
 window titles, the viewer's recorded arguments, the files, the processes
@@ -10,6 +10,7 @@ left running.
 """
 
 import os
+import re
 import shutil
 import subprocess
 import sys
@@ -18,13 +19,11 @@ import time
 import unittest
 
 sys.path.insert(0, os.path.dirname(os.path.abspath(__file__)))
-from desktop_harness import Desktop, pid_alive, pids_of  # noqa: E402
+from desktop_harness import Desktop, pids_of  # noqa: E402
 
 BIN = os.environ.get("NRVNC_E2E_BIN", "")
 TOOLS = os.environ.get("NRVNC_TOOLS_DIR", "")
 SHOTS = os.environ.get("NRVNC_E2E_SHOTS", "")
-INTERNET_PORT = 18111
-DEFAULT_REPEATER = "localhost"  # the loopback copy's built-in repeater host
 
 MSG = r"^  Norvane  ---  Message # %d$"
 HOST_SCREEN = r"^  Enter Host Name or IP Address  $"
@@ -47,7 +46,7 @@ class Whole_Program(unittest.TestCase):
         self.ftp_port = 0
 
     def tearDown(self):
-        for pid in pids_of("vncviewer"):
+        for pid in self.viewers():
             try:
                 os.kill(pid, 15)
             except OSError:
@@ -58,12 +57,16 @@ class Whole_Program(unittest.TestCase):
         shutil.rmtree(self.dir, ignore_errors=True)
 
     # ---- helpers ----
+    def viewers(self):
+        """The viewers of this run."""
+        return pids_of("vncviewer", self.work)
+
     def install_viewer(self):
         shutil.copy(os.path.join(TOOLS, "vncviewer"), os.path.join(self.work, "vncviewer"))
 
     def start_nrvnc(self, internet=True, viewer_env=None):
         if internet:
-            self.desktop.start_internet(INTERNET_PORT)
+            self.desktop.start_internet()
         env = {"LocalAppData": self.appdata, "HOME": self.dir,
                "NRVNC_VIEWER_RECORD": os.path.join(self.dir, "viewer.args"),
                "NRVNC_VIEWER_HOLD_STATUS_MS": "700"}
@@ -113,36 +116,36 @@ class Whole_Program(unittest.TestCase):
 
     # ---- the runs ----
     def test_local_session_connects_and_leaves_viewer_running(self):
-        self.desktop.start_vnc_server("127.1.1.3", 5900)
+        d = self.desktop
+        d.start_vnc_server()
         self.install_viewer()
         self.start_nrvnc()
-        d = self.desktop
         w = d.wait_for(MSG % 0)
         self.shot("01-network-question")
         d.click_button(w, "Local")
         w = d.wait_for(HOST_SCREEN)
         self.shot("02-host-name")
-        self.clear_and_type(w, "127.1.1.3")
+        self.clear_and_type(w, d.vnc_ip)
         d.key(w, "alt+a")
         self.assertEqual(self.wait_end(), 0)
-        viewer = pids_of("vncviewer")
-        self.assertEqual(len(viewer), 1, "the viewer keeps running after NRVNC ended")
-        d.wait_for(r"NRVNC test viewer|127\.1\.1\.3 -", timeout=10)
+        self.assertEqual(len(self.viewers()), 1, "the viewer keeps running after NRVNC ended")
+        d.wait_for(r"NRVNC test viewer|%s -" % re.escape(d.vnc_ip), timeout=10)
         self.assertIsNone(d.find(r"^VNC Viewer Status for"))
         args = self.viewer_args()
         self.assertEqual(len(args), 1)
         self.assertRegex(args[0], r"^(-viewonly )?-notoolbar -autoacceptincoming -autoscaling "
-                                  r"-password qx4817 127\.1\.1\.3 -dsmplugin SecureVNCPlugin\.dsm$")
+                                  r"-password qx4817 %s -dsmplugin SecureVNCPlugin\.dsm$"
+                         % re.escape(d.vnc_ip))
         self.assertEqual(self.settings_bytes(self.appdata_ini()),
-                         b"127.1.1.3\r\n" + DEFAULT_REPEATER.encode() + b"\r\n5901\r\n")
+                         ("%s\r\n%s\r\n5901\r\n" % (d.vnc_ip, d.default_repeater)).encode())
 
     def test_internet_session_fetches_repeater_and_connects_through_it(self):
         d = self.desktop
         with open(os.path.join(self.work, "NRVNC.INI"), "wb") as f:
-            f.write(b"pc-17\r\n127.1.1.2\r\n5901\r\n")  # the stored repeater is down
-        self.ftp_port = d.start_ftp_server(b"127.1.1.1\r\n5901\r\n")
-        d.start_repeater(TOOLS, "127.1.1.1", 5901, 5500)
-        d.register_vnc_server_with_repeater("1234", "127.1.1.1", 5500)
+            f.write(b"pc-17\r\n%s\r\n5901\r\n" % d.ip(2).encode())  # the stored repeater is down
+        self.ftp_port = d.start_ftp_server(b"%s\r\n5901\r\n" % d.repeater_ip.encode())
+        d.start_repeater(TOOLS)
+        d.register_vnc_server_with_repeater("1234")
         self.install_viewer()
         self.start_nrvnc()
         w = d.wait_for(MSG % 0)
@@ -152,28 +155,29 @@ class Whole_Program(unittest.TestCase):
             self.shot("03-stand-by")
         except AssertionError:
             pass  # the stand-by notice may already be gone
-        w = d.wait_for(CODE_SCREEN + r"127\.1\.1\.1   Port # 5901$", timeout=20)
+        w = d.wait_for(CODE_SCREEN + re.escape(d.repeater_ip) + "   Port # 5901$", timeout=20)
         self.shot("04-access-code")
         d.type(w, "1234")
         d.key(w, "alt+a")
         self.assertEqual(self.wait_end(), 0)
-        self.assertEqual(len(pids_of("vncviewer")), 1)
+        self.assertEqual(len(self.viewers()), 1)
         args = self.viewer_args()
         self.assertEqual(len(args), 1)
-        self.assertIn("-proxy 127.1.1.1:5901 ID:1234 -dsmplugin SecureVNCPlugin.dsm", args[0])
+        self.assertIn("-proxy %s:5901 ID:1234 -dsmplugin SecureVNCPlugin.dsm" % d.repeater_ip,
+                      args[0])
         d.wait_for(r"NRVNC test viewer| - ", timeout=10)
         self.assertEqual(self.settings_bytes(os.path.join(self.work, "NRVNC.INI")),
-                         b"pc-17\r\n127.1.1.1\r\n5901\r\n")
+                         b"pc-17\r\n%s\r\n5901\r\n" % d.repeater_ip.encode())
         self.assertFalse(os.path.exists(os.path.join(self.work, "Repeater.Dat")))
 
     def test_viewer_error_box_is_killed_and_retry_offered(self):
         d = self.desktop
         self.install_viewer()
         self.start_nrvnc(viewer_env={"NRVNC_VIEWER_TIMEOUT_MS": "1500"})
-        self.local_session_to("127.1.1.9")  # nothing listens there
+        self.local_session_to(d.ip(9))  # nothing listens there
         w = d.wait_for(MSG % 16, timeout=20)
         self.shot("05-connection-failed")
-        self.assertEqual(pids_of("vncviewer"), [], "the failed viewer was terminated")
+        self.assertEqual(self.viewers(), [], "the failed viewer was terminated")
         d.key(w, "alt+y")
         w = d.wait_for(HOST_SCREEN)  # straight back, without the network question
         self.assertIsNone(d.find(MSG % 0))
@@ -185,7 +189,7 @@ class Whole_Program(unittest.TestCase):
         self.install_viewer()
         self.start_nrvnc(viewer_env={"NRVNC_VIEWER_NO_STATUS": "1", "NRVNC_VIEWER_EXIT_ON_FAIL": "1",
                                      "NRVNC_VIEWER_TIMEOUT_MS": "300"})
-        self.local_session_to("127.1.1.9")
+        self.local_session_to(d.ip(9))
         w = d.wait_for(MSG % 16, timeout=20)
         self.shot("15-viewer-not-started")
         d.key(w, "alt+y")

@@ -5,6 +5,8 @@
 #include <cmath>
 #include <sstream>
 
+#include "builtin_values.h"
+
 namespace nrvnc::fake {
 
 namespace {
@@ -131,7 +133,8 @@ uint32_t Fake_Processes::Start(const std::string& command_line, Show_State show)
     if (start_returns_zero) return 0;
     std::string name = command_line.substr(0, command_line.find(' '));
     uint32_t pid = next_pid++;
-    running.push_back({name, pid});
+    // Listed under its file name, as the system lists it ("vncviewer.exe" on Windows).
+    running.push_back({name == Builtin::Viewer_Command_Name ? Builtin::Viewer_File_Name : name, pid});
     auto it = programs.find(name);
     if (it != programs.end()) it->second(pid);
     return pid;

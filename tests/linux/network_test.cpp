@@ -180,5 +180,44 @@ TEST(Curl_Ftp_Client, An_Unreachable_Or_Silent_Server_Fails_Within_The_Limits) {
     EXPECT_LT(std::chrono::steady_clock::now() - start, std::chrono::seconds(5));
 }
 
+TEST(Curl_Ftp_Client, Refuses_A_File_Past_The_Bound_And_Says_Goodbye_In_Bounded_Time) {
+    setenv("NRVNC_FTP_SILENT_QUIT", "1", 1);  // this server never answers QUIT
+    Loopback_Ftp_Server server;
+    unsetenv("NRVNC_FTP_SILENT_QUIT");
+    ASSERT_NE(server.Port, 0) << "the loopback FTP server did not start";
+    server.Publish(nullptr);
+    Write_Text(server.Root / "VNCRepeater/ten", "0123456789");
+    Write_Text(server.Root / "VNCRepeater/eleven", "0123456789A");
+    Write_Text(server.Root / "VNCRepeater/huge", std::string(4 << 20, 'x'));
+    Temp_Folder local;
+    Curl_Ftp_Client client(server.Port);
+    const auto session = client.Internet_Open("agent");
+    const auto connection = client.Internet_Connect(session, "127.0.0.1", 0, Builtin::FTP_User_Name,
+                                                    Builtin::FTP_Password);
+    ASSERT_NE(connection, 0u) << client.Last_Error();
+    ASSERT_TRUE(client.Set_Current_Directory(connection, "VNCRepeater"));
+    // The last one fetched keeps the connection, which the goodbye needs.
+    for (auto [name, fetched] : {std::pair{"huge", false}, {"eleven", false}, {"ten", true}}) {
+        EXPECT_EQ(client.Get_File(connection, name, local / name, false, 10), fetched) << name;
+        EXPECT_EQ(std::filesystem::exists(local / name), fetched) << name;
+    }
+    EXPECT_EQ(std::distance(std::filesystem::directory_iterator(local.Path), {}),
+              1);  // no part file
+
+    auto start = std::chrono::steady_clock::now();
+    client.Close_Handle(session);
+    // The goodbye waits 2 s for an answer; a step's own limit is 20 s.
+    EXPECT_LT(std::chrono::steady_clock::now() - start, std::chrono::seconds(10));
+}
+
+TEST(Curl_Ftp_Client, Without_Libcurl_Every_Connection_Fails) {
+    Loopback_Ftp_Server server;
+    Curl_Ftp_Client client(server.Port, {}, "libcurl-that-is-not-there.so.4");
+    EXPECT_EQ(client.Internet_Connect(client.Internet_Open("agent"), "127.0.0.1", 0,
+                                      Builtin::FTP_User_Name, Builtin::FTP_Password),
+              0u);
+    EXPECT_EQ(client.Last_Error(), "libcurl is not installed");
+}
+
 }  // namespace
 }  // namespace nrvnc

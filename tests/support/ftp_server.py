@@ -5,8 +5,10 @@ Serves ROOT read-only on 127.0.0.1 at a free port to the user norvaneadmin
 with the given password, writes the port as one line on standard output,
 and runs until standard input is closed or the process is ended. Passive
 mode is refused, as the program's server does not need it: transfers work
-in active mode only. A refused login answers at once.
+in active mode only. A refused login answers at once. With
+NRVNC_FTP_SILENT_QUIT=1 in the environment the server never answers QUIT.
 """
+import os
 import logging
 import sys
 import threading
@@ -22,6 +24,10 @@ class Active_Only_Handler(FTPHandler):
 
     def ftp_EPSV(self, line):
         self.respond("502 Passive mode not offered.")
+
+    def ftp_QUIT(self, line):
+        if os.environ.get("NRVNC_FTP_SILENT_QUIT") != "1":
+            FTPHandler.ftp_QUIT(self, line)
 
 
 def main():

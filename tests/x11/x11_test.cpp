@@ -368,6 +368,57 @@ TEST_F(Input_Test, KeysArriveWithTheVirtualKeyCodesAndTheLayoutsCharacters) {
     Set_Layout(server_->Name(), "us");
 }
 
+// The port screen of the real entry dialog on this desktop: on a US and a
+// French keyboard, digits from the top row (with Shift where the layout
+// needs it) and the keypad reach the field, and nothing else does.
+TEST_F(Input_Test, TheTopRowAndTheKeypadTypeDigitsIntoThePortFieldOnEveryLayout) {
+    // The screen sleeps between its passes only once it waits for the operator.
+    struct Telling_Clock : nrvnc::Linux_Clock {
+        void Sleep_Ex(uint32_t ms, bool alertable) override {
+            Waiting = true;
+            Linux_Clock::Sleep_Ex(ms, alertable);
+        }
+        std::atomic<bool> Waiting = false;
+    } clock;
+    nrvnc::Linux_Services services;
+    nrvnc::X11_Desktop desktop(*display_);
+    nrvnc::Platform platform{clock,   services.File_Service,    services.Process_Service,
+                             desktop, services.Network_Service, *runtime_};
+    nrvnc::Misc m(platform);
+    nrvnc::Select_Display_Font(m);
+    for (const char* layout : {"us", "fr"}) {
+        SCOPED_TRACE(layout);
+        if (!Set_Layout(server_->Name(), layout)) GTEST_SKIP() << "setxkbmap cannot set " << layout;
+        const bool shift_digits = layout == std::string("fr");
+        m.Port_Num = "";
+        clock.Waiting = false;
+        // The operator, in a thread of its own while the screen waits.
+        std::thread type([&, d = XOpenDisplay(server_->Name().c_str())] {
+            Wait_Until([&] { return clock.Waiting.load(); });  // the field has the focus
+            const unsigned num_lock = XkbKeysymToModifiers(d, XK_Num_Lock);
+            Press_Key(d, XK_1, !shift_digits);  // "!" or "&": no digit
+            for (KeySym k : {XK_5, XK_9}) Press_Key(d, k, shift_digits);
+            XkbLockModifiers(d, XkbUseCoreKbd, num_lock, num_lock);
+            for (KeySym k : {XK_KP_0, XK_KP_1}) Press_Key(d, k);
+            XkbLockModifiers(d, XkbUseCoreKbd, num_lock, 0);
+            for (KeySym k : {XK_a, XK_period}) Press_Key(d, k, k == XK_a);
+            KeyCode alt = XKeysymToKeycode(d, XK_Alt_L);  // Alt+A: Accept
+            XTestFakeKeyEvent(d, alt, True, CurrentTime);
+            Press_Key(d, XK_a);
+            XTestFakeKeyEvent(d, alt, False, CurrentTime);
+            // Should Accept not end the screen, Esc does, and the test fails.
+            if (!Wait_Until([&] { return !Find(d, "  Enter Port Number  "); }, 5s))
+                Press_Key(d, XK_Escape);
+            XCloseDisplay(d);
+        });
+        const uint8_t result = m.frmInputBox().User_Input_Form1(4);
+        type.join();
+        EXPECT_EQ(result, nrvnc::Entry_Accept);
+        EXPECT_EQ(m.Port_Num, "5901");
+    }
+    Set_Layout(server_->Name(), "us");
+}
+
 TEST_F(Input_Test, TheFormDropsKeysAndEnterClickAndAccessKeyPressTheButton) {
     events_.drop_letters = true;
     auto form = Load_Shown();
@@ -474,37 +525,68 @@ TEST_F(Desktop_Test, FindsOtherProgramsWindowsByTitleInAnyCaseInsideFrames) {
     EXPECT_FALSE(desktop.Window_Exists("decoration"));  // not a top-level window
 }
 
-TEST_F(Desktop_Test, TaskbarCommandsDoNothingWithoutAWindowManager) {
+TEST_F(Desktop_Test, TaskbarCommandsMinimiseAndGiveBackTheClientsOfAWindowManager) {
     nrvnc::X11_Desktop desktop(*display_);
     const Window root = DefaultRootWindow(c_);
+    auto atom = [&](const char* name) { return XInternAtom(c_, name, False); };
     XSelectInput(c_, root, SubstructureNotifyMask);
     XSync(c_, False);  // listening before anything is sent
-    auto showing_desktop_messages = [&] {
+    // (message, window) of what was posted to the window manager.
+    auto posted = [&] {
         XSync(c_, False);
-        std::vector<long> values;
-        for (XEvent e; XCheckTypedEvent(c_, ClientMessage, &e);)
-            if (e.xclient.message_type == XInternAtom(c_, "_NET_SHOWING_DESKTOP", False))
-                values.push_back(e.xclient.data.l[0]);
-        return values;
+        std::vector<std::pair<std::string, Window>> seen;
+        for (XEvent e; XCheckTypedEvent(c_, ClientMessage, &e);) {
+            char* name = XGetAtomName(c_, e.xclient.message_type);
+            seen.emplace_back(name, e.xclient.window);
+            XFree(name);
+        }
+        return seen;
     };
-    auto minimize_and_restore = [&] {
-        desktop.Post_Taskbar_Command(nrvnc::Taskbar_Minimize_All);
-        desktop.Post_Taskbar_Command(nrvnc::Taskbar_Undo_Minimize_All);
+    auto set_state = [&](Window w, long state) {
+        long value[2] = {state, 0};
+        XChangeProperty(c_, w, atom("WM_STATE"), atom("WM_STATE"), 32, PropModeReplace,
+                        reinterpret_cast<unsigned char*>(value), 2);
     };
-    minimize_and_restore();
-    EXPECT_TRUE(showing_desktop_messages().empty());
+    Window app = XCreateSimpleWindow(c_, root, 0, 0, 10, 10, 0, 0, 0);
+    Window dock = XCreateSimpleWindow(c_, root, 0, 0, 10, 10, 0, 0, 0);
+    set_state(app, NormalState);
+    set_state(dock, NormalState);
+    Atom dock_type = atom("_NET_WM_WINDOW_TYPE_DOCK");
+    XChangeProperty(c_, dock, atom("_NET_WM_WINDOW_TYPE"), XA_ATOM, 32, PropModeReplace,
+                    reinterpret_cast<unsigned char*>(&dock_type), 1);
+    Window clients[] = {dock, app};
+    XChangeProperty(c_, root, atom("_NET_CLIENT_LIST_STACKING"), XA_WINDOW, 32, PropModeReplace,
+                    reinterpret_cast<unsigned char*>(clients), 2);
+    XChangeProperty(c_, root, atom("_NET_CLIENT_LIST"), XA_WINDOW, 32, PropModeReplace,
+                    reinterpret_cast<unsigned char*>(clients), 2);
+    XSync(c_, False);
 
-    // A window manager announces itself with a check window naming itself;
-    // then the commands become "show the desktop" on and off.
+    desktop.Post_Taskbar_Command(nrvnc::Taskbar_Minimize_All);
+    desktop.Post_Taskbar_Command(nrvnc::Taskbar_Undo_Minimize_All);
+    EXPECT_TRUE(posted().empty()) << "without a window manager nothing happens";
+
+    // A window manager announces itself with a check window naming itself.
     Window check = XCreateSimpleWindow(c_, root, 0, 0, 1, 1, 0, 0, 0);
-    Atom check_atom = XInternAtom(c_, "_NET_SUPPORTING_WM_CHECK", False);
     for (Window w : {root, check})
-        XChangeProperty(c_, w, check_atom, XA_WINDOW, 32, PropModeReplace,
+        XChangeProperty(c_, w, atom("_NET_SUPPORTING_WM_CHECK"), XA_WINDOW, 32, PropModeReplace,
                         reinterpret_cast<unsigned char*>(&check), 1);
     XSync(c_, False);
-    minimize_and_restore();
-    EXPECT_EQ(showing_desktop_messages(), (std::vector<long>{1, 0}));
-    XDeleteProperty(c_, root, check_atom);
+    using Posts = std::vector<std::pair<std::string, Window>>;
+    desktop.Post_Taskbar_Command(nrvnc::Taskbar_Minimize_All);
+    EXPECT_EQ(posted(), (Posts{{"WM_CHANGE_STATE", app}}));  // not the dock
+    // Whatever the window manager did meanwhile, the undo restores the
+    // window that is still minimised, and only once.
+    set_state(app, IconicState);
+    XSync(c_, False);
+    desktop.Post_Taskbar_Command(nrvnc::Taskbar_Undo_Minimize_All);
+    EXPECT_EQ(posted(), (Posts{{"_NET_ACTIVE_WINDOW", app}}));
+    desktop.Post_Taskbar_Command(nrvnc::Taskbar_Undo_Minimize_All);
+    EXPECT_TRUE(posted().empty());
+    for (const char* name :
+         {"_NET_SUPPORTING_WM_CHECK", "_NET_CLIENT_LIST_STACKING", "_NET_CLIENT_LIST"})
+        XDeleteProperty(c_, root, atom(name));
+    for (Window w : {app, dock, check}) XDestroyWindow(c_, w);
+    XSync(c_, False);
 }
 
 #ifdef NRVNC_PROGRAM

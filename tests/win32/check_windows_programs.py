@@ -1,0 +1,86 @@
+"""Checks the Windows builds' programs by their file headers (objdump -p).
+
+Usage: check_windows_programs.py [--expect NAME.exe] --x86_64 BUILD --i686 BUILD
+
+Every program in BUILD/bin may import only DLLs that every Windows has; any
+other DLL (a mingw runtime DLL that was not linked in statically, say)
+fails. Each build's files must be of its architecture: PE32+ / x86-64, and
+PE32 / i386 for the i686 build (the program that ships). The test
+programs (test_*.exe) are console programs; every other program opens
+windows (NRVNC.exe, the viewer stand-in, the tests' child program) and is a
+GUI-subsystem program.
+Without a program in the i686 build yet, its libraries are checked for
+i386 instead.
+"""
+import argparse
+import glob
+import os
+import re
+import subprocess
+import sys
+
+ALLOWED = {"kernel32.dll", "user32.dll", "gdi32.dll", "wininet.dll", "ws2_32.dll",
+           "advapi32.dll", "shell32.dll", "ole32.dll", "oleaut32.dll", "msvcrt.dll"}
+ARCH = {"x86_64": ("x86_64-w64-mingw32-objdump", "pei-x86-64", "020b"),
+        "i686": ("i686-w64-mingw32-objdump", "pei-i386", "010b")}
+
+
+def dump(objdump, path, flag="-p"):
+    return subprocess.run([objdump, flag, path], capture_output=True, text=True,
+                          check=True).stdout
+
+
+def check_program(arch, path, faults):
+    objdump, file_format, magic = ARCH[arch]
+    text = dump(objdump, path)
+    name = os.path.basename(path)
+    if "file format " + file_format not in text:
+        faults.append("%s: not %s" % (path, file_format))
+    found_magic = re.search(r"^Magic\s+(\w+)", text, re.M)
+    if not found_magic or found_magic.group(1).lower() != magic:
+        faults.append("%s: optional header magic is not %s" % (path, magic))
+    for dll in re.findall(r"DLL Name: (\S+)", text):
+        dll = dll.lower()
+        if dll not in ALLOWED and not dll.startswith("api-ms-win-crt-"):
+            faults.append("%s imports %s" % (path, dll))
+    subsystem = re.search(r"^Subsystem\s+\w+\s+\((.*)\)", text, re.M)
+    want = "Windows CUI" if name.lower().startswith("test_") else "Windows GUI"
+    if not subsystem or subsystem.group(1) != want:
+        faults.append("%s: subsystem is %s, not %s"
+                      % (path, subsystem.group(1) if subsystem else "unknown", want))
+
+
+def main():
+    parser = argparse.ArgumentParser()
+    parser.add_argument("--expect", action="append", default=[])
+    parser.add_argument("--x86_64", required=True)
+    parser.add_argument("--i686", required=True)
+    options = parser.parse_args()
+    faults, checked = [], 0
+    for arch, build in (("x86_64", options.x86_64), ("i686", options.i686)):
+        programs = sorted(glob.glob(os.path.join(build, "bin", "*.exe")))
+        names = {os.path.basename(p) for p in programs}
+        for expected in options.expect:
+            if expected not in names:
+                faults.append("%s build has no %s" % (arch, expected))
+        for program in programs:
+            check_program(arch, program, faults)
+            checked += 1
+        if not programs:
+            objdump, file_format, _ = ARCH[arch]
+            libraries = glob.glob(os.path.join(build, "**", "*.a"), recursive=True)
+            if not libraries:
+                faults.append("%s build has neither programs nor libraries" % arch)
+            for library in libraries:
+                formats = set(re.findall(r"file format (\S+)", dump(objdump, library, "-f")))
+                if formats != {file_format.replace("pei-", "pe-")}:
+                    faults.append("%s: %s" % (library, ", ".join(sorted(formats))))
+                checked += 1
+    for fault in faults:
+        print("FAULT:", fault)
+    print("checked %d files" % checked)
+    return 1 if faults or checked == 0 else 0
+
+
+if __name__ == "__main__":
+    sys.exit(main())

@@ -1,0 +1,5 @@
+# The Windows services against real peers: the child program the process
+# and window tests start, beside the test program.
+add_executable(nrvnc_child WIN32 ${CMAKE_CURRENT_LIST_DIR}/nrvnc_child.cpp)
+add_dependencies(test_${subject} nrvnc_child)
+target_link_libraries(test_${subject} PRIVATE ws2_32 wininet)
