@@ -40,6 +40,7 @@ PYTHON = "/usr/bin/python3"
 CLAIM_PORT = 47999
 CHECK_PORT = 18111
 FTP_PORT = 2121  # where the download looks before an FTP server is started
+DISPLAYS = set()  # the displays of the Desktops of this process
 
 
 def claim_loopback_network():
@@ -136,6 +137,7 @@ class Desktop:
         d.net = d.claim = None
         d.repeater_ip, d.vnc_ip, d.default_repeater = "127.1.1.1", "127.1.1.3", "localhost"
         d.env = dict(os.environ, DISPLAY=display)
+        DISPLAYS.add(display)
         return d
 
     def ip(self, n):
@@ -167,6 +169,7 @@ class Desktop:
             p.wait()
             raise RuntimeError("could not start Xvfb")
         self.display = ":" + number.strip().decode()
+        DISPLAYS.add(self.display)
         self.env["DISPLAY"] = self.display
         self.procs.append(p)
 
@@ -377,9 +380,22 @@ def pid_alive(pid):
         return False
 
 
+def display_of(pid):
+    """The DISPLAY a process was started with, or None."""
+    try:
+        with open("/proc/%d/environ" % pid, "rb") as f:
+            for entry in f.read().split(b"\0"):
+                if entry.startswith(b"DISPLAY="):
+                    return entry[8:].decode(errors="replace")
+    except OSError:
+        pass
+    return None
+
+
 def pids_of(name, folder=None):
-    """Running processes of the executable `name`; with `folder`, only those
-    whose executable lies there (a run's own, not another run's)."""
+    """Running processes of the executable `name` that belong to this run:
+    with `folder`, those whose executable lies there; otherwise those on a
+    display of a Desktop of this process (any, when it has none)."""
     pids = []
     for entry in os.listdir("/proc"):
         if not entry.isdigit():
@@ -388,7 +404,10 @@ def pids_of(name, folder=None):
             path = os.readlink("/proc/%s/exe" % entry)
         except OSError:
             continue
-        inside = folder is None or os.path.dirname(path) == os.path.realpath(folder)
-        if os.path.basename(path) == name and inside and pid_alive(int(entry)):
+        if folder is not None:
+            ours = os.path.dirname(path) == os.path.realpath(folder)
+        else:
+            ours = not DISPLAYS or display_of(int(entry)) in DISPLAYS
+        if os.path.basename(path) == name and ours and pid_alive(int(entry)):
             pids.append(int(entry))
     return pids

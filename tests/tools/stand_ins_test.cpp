@@ -110,17 +110,6 @@ TEST_F(Repeater, PairsByIdAndRelaysBothWays) {
     }
 }
 
-TEST_F(Repeater, ProbesAndJunkDoNoHarm) {
-    for (int i = 0; i < 3; ++i) Peer probe(r_.Viewer);  // the launcher's reachability probe
-    Peer(r_.Viewer, "ID:12");                           // closes before its block is whole
-    for (const std::string& junk : {std::string(250, 'x'), Id("ID:"), Id("1234")}) {
-        Peer bad(r_.Viewer, junk);
-        EXPECT_TRUE(bad.Sees_End()) << junk.c_str();
-    }
-    Peer server(r_.Server, Id("ID:4242") + Version), viewer(r_.Viewer, Id("ID:4242"));
-    EXPECT_EQ(Read(viewer.Fd, 5s, 12), Version);
-}
-
 // The command line the launcher composes around a target.
 std::vector<std::string> Command(const std::vector<std::string>& target) {
     std::vector<std::string> args = {NRVNC_TOOLS_DIR "/vncviewer",
@@ -135,23 +124,6 @@ std::vector<std::string> Command(const std::vector<std::string>& target) {
     return args;
 }
 
-// The line the viewer records for a command: its arguments.
-std::string Record_Of(const std::vector<std::string>& command) {
-    std::string line;
-    for (size_t i = 1; i < command.size(); ++i) line += (i > 1 ? " " : "") + command[i];
-    return line + "\n";
-}
-
-TEST(Viewer, WithoutADisplayRecordsItsArgumentsAndExitsWith1) {
-    Temp_Folder dir;
-    Environment_Guard env;
-    env.Set("DISPLAY", nullptr);
-    env.Set("NRVNC_VIEWER_RECORD", (dir / "record").c_str());
-    const auto direct = Command({"myhost"}), proxy = Command({"-proxy", "10.0.0.1:5901", "ID:12"});
-    for (const auto& command : {direct, proxy}) EXPECT_EQ(Exit_Status(Spawn(command).Pid), 1);
-    EXPECT_EQ(Read_Text(dir / "record"), Record_Of(direct) + Record_Of(proxy));
-}
-
 class Viewer_Under_X : public ::testing::Test {
   protected:
     void SetUp() override {
@@ -159,7 +131,6 @@ class Viewer_Under_X : public ::testing::Test {
         ASSERT_NE(d_ = XOpenDisplay(x_.Name().c_str()), nullptr);
         XSetErrorHandler([](Display*, XErrorEvent*) { return 0; });  // windows come and go
         env_.Set("DISPLAY", x_.Name().c_str());
-        env_.Set("NRVNC_VIEWER_RECORD", (dir_ / "record").c_str());
         env_.Set("NRVNC_VIEWER_HOLD_STATUS_MS", "800");  // long enough to be seen
     }
     void TearDown() override {
@@ -197,36 +168,9 @@ class Viewer_Under_X : public ::testing::Test {
 
     Xvfb x_{96, "800x600x24"};
     Display* d_ = nullptr;
-    Temp_Folder dir_;
     Environment_Guard env_;
     std::vector<pid_t> started_;
 };
-
-TEST_F(Viewer_Under_X, ConnectsDirectlyShowingStatusThenMainWindow) {
-    Loopback_Listener server;
-    server.Listen();
-    const std::string target = "127.0.0.1::" + std::to_string(server.Port);
-    Run(Command({target}));
-    int fd = server.Accept();
-    ASSERT_EQ(write(fd, Version.data(), Version.size()), static_cast<ssize_t>(Version.size()));
-    EXPECT_EQ(Read(fd, 5s, 12), Version);  // the viewer's answer
-    const std::string main = target + " - NRVNC test viewer";
-    auto [status_seen, titles] = Watch("VNC Viewer Status for " + target, main);
-    EXPECT_TRUE(status_seen);
-    EXPECT_EQ(titles, std::set<std::string>{main});
-    EXPECT_EQ(Read_Text(dir_ / "record"), Record_Of(Command({target})));
-}
-
-TEST_F(Viewer_Under_X, ConnectsThroughTheRepeater) {
-    Repeater_Process repeater;
-    // The remote side registers first, as a server in repeater mode does.
-    Peer server(repeater.Server, Id("ID:1234") + Version);
-    Run(Command({"-proxy", "127.0.0.1:" + std::to_string(repeater.Viewer), "ID:1234"}));
-    auto [status_seen, titles] = Watch("VNC Viewer Status for ID", "ID:1234 - NRVNC test viewer");
-    EXPECT_TRUE(status_seen);
-    EXPECT_EQ(titles, std::set<std::string>{"ID:1234 - NRVNC test viewer"});
-    EXPECT_EQ(Read(server.Fd, 5s, 12), Version);  // only if the repeater paired them
-}
 
 TEST_F(Viewer_Under_X, FailuresShowTheMessageBox) {
     Loopback_Listener refusing;  // bound, not listening
@@ -240,7 +184,7 @@ TEST_F(Viewer_Under_X, FailuresShowTheMessageBox) {
         {Command({}), ""},
     };
     for (const auto& c : cases) {
-        SCOPED_TRACE(Record_Of(c.Args));
+        SCOPED_TRACE(c.Args.size());
         Run(c.Args);
         auto [status_seen, titles] = Watch(c.Status_Title, Box);
         EXPECT_EQ(status_seen, !c.Status_Title.empty());

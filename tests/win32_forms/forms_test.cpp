@@ -1,0 +1,398 @@
+// The Win32 forms runtime with real windows (under Wine on Xvfb in the
+// test command): forms as top-level windows in twips of the screen, kept
+// drawing that comes back after the window's pixels were lost, owner-drawn
+// buttons, keys typed with SendInput reaching the model, focus, the system
+// message box.
+#include "platform/win32/forms.h"
+
+#include <gtest/gtest.h>
+#include <windows.h>
+
+#include <chrono>
+#include <cmath>
+#include <functional>
+#include <memory>
+#include <string>
+#include <thread>
+#include <vector>
+
+#include "platform/win32/window.h"
+
+namespace win32_forms_test {
+namespace {
+
+using nrvnc::Rgb;
+using namespace std::chrono_literals;
+
+// What the handlers saw, in order: "down 36", "press a", "click 11",
+// "got 11", "lost 1".
+struct Recorder : nrvnc::Form_Events {
+    std::vector<std::string> Seen;
+    int Drop_Key = -1;   // Form_KeyDown sets this key code to 0
+    int Drop_Char = -1;  // Form_KeyPress sets this character to 0
+    void Form_KeyDown(int16_t& key_code, int16_t) override {
+        Seen.push_back("down " + std::to_string(key_code));
+        if (key_code == Drop_Key) key_code = 0;
+    }
+    void Form_KeyPress(int16_t& key_ascii) override {
+        Seen.push_back(std::string("press ") + static_cast<char>(key_ascii));
+        if (key_ascii == Drop_Char) key_ascii = 0;
+    }
+    void Control_Click(int id) override { Seen.push_back("click " + std::to_string(id)); }
+    void Control_GotFocus(int id) override { Seen.push_back("got " + std::to_string(id)); }
+    void Control_LostFocus(int id) override { Seen.push_back("lost " + std::to_string(id)); }
+    bool Saw(const std::string& what) const {
+        return std::find(Seen.begin(), Seen.end(), what) != Seen.end();
+    }
+};
+
+constexpr int Field = 1, Accept = 11, Exit = 14;
+constexpr nrvnc::Color Red = Rgb(255, 0, 0), Green = Rgb(128, 255, 128), White = 0xFFFFFF;
+
+// The entry form in small: a text box and two buttons, the form sees keys first.
+nrvnc::Form_Design Entry_Design(const std::string& caption) {
+    nrvnc::Form_Design d;
+    d.Caption = caption, d.Key_Preview = true, d.Font = {"Courier New", 14, true};
+    d.Left = 1500, d.Top = 1200, d.Width = 6000, d.Height = 4000;
+    auto control = [](int id, nrvnc::Control_Kind kind, const char* caption, int tab, double left) {
+        nrvnc::Control_Design c;
+        c.Id = id, c.Kind = kind, c.Caption = caption, c.Tab_Index = tab;
+        c.Left = left, c.Top = 300, c.Width = 1500, c.Height = 600;
+        c.Font = {"Courier New", 12, true};
+        return c;
+    };
+    d.Controls = {control(Field, nrvnc::Control_Kind::Text_Box, "", 0, 150),
+                  control(Accept, nrvnc::Control_Kind::Command_Button, "&Accept", 1, 1800),
+                  control(Exit, nrvnc::Control_Kind::Command_Button, "E&xit", 2, 3450)};
+    return d;
+}
+
+class Win32_Forms_Test : public ::testing::Test {
+  protected:
+    static void SetUpTestSuite() { SetProcessDPIAware(); }  // as the program's manifest says
+    void SetUp() override { runtime_ = std::make_unique<nrvnc::Win32_Forms_Runtime>("NRVNC"); }
+
+    // Lets the runtime handle events until done() holds or 5 s are up.
+    bool Pump_Until(const std::function<bool()>& done) {
+        auto end = std::chrono::steady_clock::now() + 5s;
+        while (std::chrono::steady_clock::now() < end) {
+            runtime_->Do_Events();
+            if (done()) return true;
+        }
+        return false;
+    }
+    void Settle() {
+        for (int i = 0; i < 10; ++i) runtime_->Do_Events();
+    }
+    static HWND Handle(nrvnc::Form& form) {
+        return dynamic_cast<nrvnc::Win32_Form&>(form).Handle();
+    }
+    static HWND Control(nrvnc::Form& form, int id) {
+        return dynamic_cast<nrvnc::Win32_Form&>(form).Control_Handle(id);
+    }
+    void Show(nrvnc::Form& form) {
+        form.Show();
+        form.Bring_To_Top();
+        ASSERT_TRUE(Pump_Until([&] { return GetForegroundWindow() == Handle(form); }));
+    }
+    int Px_X(double twips) const { return std::lround(twips / runtime_->Twips_Per_Pixel_X()); }
+    int Px_Y(double twips) const { return std::lround(twips / runtime_->Twips_Per_Pixel_Y()); }
+
+    std::unique_ptr<nrvnc::Win32_Forms_Runtime> runtime_;
+    nrvnc::Form_Events no_events_;
+};
+
+// The colour of a pixel of a window's client area as the window shows it.
+nrvnc::Color Pixel(HWND window, int x, int y) {
+    HDC dc = GetDC(window);
+    COLORREF c = GetPixel(dc, x, y);
+    ReleaseDC(window, dc);
+    return c;
+}
+
+TEST_F(Win32_Forms_Test, FormIsAFixedTopLevelWindowSizedInTwipsOfTheScreen) {
+    HDC screen = GetDC(nullptr);
+    const int dpi_x = GetDeviceCaps(screen, LOGPIXELSX), dpi_y = GetDeviceCaps(screen, LOGPIXELSY);
+    ReleaseDC(nullptr, screen);
+    EXPECT_DOUBLE_EQ(runtime_->Twips_Per_Pixel_X(), 1440.0 / dpi_x);
+    EXPECT_DOUBLE_EQ(runtime_->Twips_Per_Pixel_Y(), 1440.0 / dpi_y);
+
+    auto form = runtime_->Load_Form(Entry_Design("  Norvane 16"), no_events_);
+    Show(*form);
+    HWND w = Handle(*form);
+    char class_name[64] = {};
+    GetClassNameA(w, class_name, sizeof class_name);
+    EXPECT_STREQ(class_name, nrvnc::Win32_Form::Class_Name);
+    for (std::string caption : {"  Norvane 16", "  Enter Port Number  "}) {
+        form->Set_Caption(caption);
+        char shown[128] = {};
+        GetWindowTextA(w, shown, sizeof shown);
+        EXPECT_EQ(shown, caption);
+    }
+    // A caption and a thin fixed frame; no system menu, close, minimise,
+    // maximise button or sizing border.
+    LONG style = GetWindowLongA(w, GWL_STYLE);
+    EXPECT_EQ(style & WS_CAPTION, WS_CAPTION);
+    EXPECT_EQ(style & (WS_SYSMENU | WS_THICKFRAME | WS_MINIMIZEBOX | WS_MAXIMIZEBOX), 0);
+    // The outer rectangle where the twips say; the scale is the client area.
+    RECT outer{}, client{};
+    GetWindowRect(w, &outer);
+    GetClientRect(w, &client);
+    EXPECT_EQ(outer.left, Px_X(1500));
+    EXPECT_EQ(outer.top, Px_Y(1200));
+    EXPECT_NEAR(outer.right - outer.left, Px_X(6000), 1);
+    EXPECT_NEAR(outer.bottom - outer.top, Px_Y(4000), 1);
+    EXPECT_EQ(client.right, Px_X(form->Scale_Width()));
+    EXPECT_EQ(client.bottom, Px_Y(form->Scale_Height()));
+    form->Set_Width(7500);
+    GetWindowRect(w, &outer);
+    EXPECT_NEAR(outer.right - outer.left, Px_X(7500), 1);
+}
+
+TEST_F(Win32_Forms_Test, KeptDrawingComesBackWhenTheWindowLosesItsPixels) {
+    nrvnc::Form_Design design = Entry_Design("drawing");
+    design.Controls.clear();
+    auto form = runtime_->Load_Form(design, no_events_);
+    form->Box(300, 300, 1200, 900, Red, true);  // painted before the form is shown
+    form->Set_Draw_Width(3);
+    form->Box(1500, 1500, 3000, 2400, White, false);
+    Show(*form);
+    Settle();
+    HWND w = Handle(*form);
+    auto expect_picture = [&](nrvnc::Color box, const char* when) {
+        SCOPED_TRACE(when);
+        EXPECT_EQ(Pixel(w, Px_X(300), Px_Y(300)), box);  // corners inclusive
+        EXPECT_EQ(Pixel(w, Px_X(1200), Px_Y(900)), box);
+        EXPECT_EQ(Pixel(w, Px_X(1200) + 1, Px_Y(900) + 1), Rgb(0, 0, 0));
+        // A 3-pixel line centred on the outline's edge.
+        EXPECT_EQ(Pixel(w, Px_X(1500) - 1, Px_Y(1800)), box == Red ? White : 0);
+        EXPECT_EQ(Pixel(w, Px_X(1500) + 1, Px_Y(1800)), box == Red ? White : 0);
+        EXPECT_EQ(Pixel(w, Px_X(1500) + 2, Px_Y(1800)), Rgb(0, 0, 0));
+    };
+    expect_picture(Red, "shown");
+    // Something else paints over the window, as a window covering it would;
+    // the repaint comes from what the form keeps.
+    auto scribble = [w] {
+        HDC dc = GetDC(w);
+        RECT all{0, 0, 2000, 2000};
+        FillRect(dc, &all, static_cast<HBRUSH>(GetStockObject(WHITE_BRUSH)));
+        ReleaseDC(w, dc);
+    };
+    scribble();
+    InvalidateRect(w, nullptr, TRUE);
+    Settle();
+    expect_picture(Red, "uncovered");
+    scribble();
+    form->Set_State(nrvnc::Window_State::Minimized);
+    ASSERT_TRUE(Pump_Until([&] { return IsIconic(w) != FALSE; }));
+    form->Set_State(nrvnc::Window_State::Normal);
+    ASSERT_TRUE(Pump_Until([&] { return !IsIconic(w); }));
+    Settle();
+    expect_picture(Red, "restored");
+    form->Cls();
+    Settle();
+    expect_picture(Rgb(0, 0, 0), "cleared");
+}
+
+TEST_F(Win32_Forms_Test, ButtonsShowTheirBackColourAndTheModelsFocus) {
+    Recorder events;
+    auto form = runtime_->Load_Form(Entry_Design("buttons"), events);
+    form->Item(Accept).Set_Back_Color(White);
+    form->Item(Exit).Set_Back_Color(Green);
+    Show(*form);
+    form->Item(Accept).Set_Focus();
+    Settle();
+    // Dots of the focus rectangle on the row 3 pixels in from the top.
+    auto focus_dots = [&](int id) {
+        HWND b = Control(*form, id);
+        RECT r{};
+        GetClientRect(b, &r);
+        int dots = 0;
+        for (int x = 4; x < r.right - 4; ++x) dots += Pixel(b, x, 3) != form->Item(id).Back_Color();
+        return dots;
+    };
+    EXPECT_EQ(Pixel(Control(*form, Accept), 5, 5), White);
+    EXPECT_EQ(Pixel(Control(*form, Exit), 5, 5), Green);
+    EXPECT_GT(focus_dots(Accept), 0);
+    EXPECT_EQ(focus_dots(Exit), 0);
+    EXPECT_EQ(GetFocus(), Control(*form, Accept));
+
+    form->Item(Exit).Set_Focus();
+    form->Item(Accept).Set_Back_Color(Green);
+    Settle();
+    EXPECT_EQ(Pixel(Control(*form, Accept), 5, 5), Green);
+    EXPECT_EQ(focus_dots(Accept), 0);
+    EXPECT_GT(focus_dots(Exit), 0);
+    EXPECT_EQ(GetFocus(), Control(*form, Exit));
+    // Set_Focus fires lost-focus, then got-focus, before it returns.
+    EXPECT_EQ(events.Seen, (std::vector<std::string>{"got 11", "lost 11", "got 14"}));
+}
+
+// Types with SendInput, as a keyboard does, into the foreground window.
+void Send_Keys(std::initializer_list<std::pair<WORD, bool>> keys_down) {
+    std::vector<INPUT> inputs;
+    for (auto [key, down] : keys_down) {
+        INPUT in{};
+        in.type = INPUT_KEYBOARD;
+        in.ki.wVk = key;
+        in.ki.dwFlags = down ? 0 : KEYEVENTF_KEYUP;
+        inputs.push_back(in);
+    }
+    SendInput(static_cast<UINT>(inputs.size()), inputs.data(), sizeof(INPUT));
+}
+void Tap(WORD key) {
+    Send_Keys({{key, true}, {key, false}});
+}
+void Tap_With(WORD modifier, WORD key) {
+    Send_Keys({{modifier, true}, {key, true}, {key, false}, {modifier, false}});
+}
+
+TEST_F(Win32_Forms_Test, KeysReachTheModelWhichMayDropThem) {
+    Recorder events;
+    events.Drop_Key = VK_HOME;
+    events.Drop_Char = '5';
+    auto form = runtime_->Load_Form(Entry_Design("keys"), events);
+    Show(*form);
+    form->Item(Field).Set_Focus();
+    auto& field = form->Item(Field);
+    HWND edit = Control(*form, Field);
+    auto text_is = [&](const std::string& text) {
+        return Pump_Until([&] { return field.Text() == text; });
+    };
+    auto shown_text = [edit] {
+        char buffer[64] = {};
+        GetWindowTextA(edit, buffer, sizeof buffer);
+        return std::string(buffer);
+    };
+
+    // '5' is dropped by the key-press handler; Home by the key-down
+    // handler, so the caret stays at the end; Left is not.
+    for (int key : {int{'A'}, int{'5'}, int{'B'}, VK_HOME, int{'C'}, VK_LEFT, int{'D'}})
+        Tap(static_cast<WORD>(key));
+    ASSERT_TRUE(text_is("abdc"));
+    EXPECT_EQ(shown_text(), "abdc");
+    EXPECT_TRUE(events.Saw("down 36"));
+    EXPECT_TRUE(events.Saw("press 5"));
+    DWORD caret = 0;
+    SendMessageA(edit, EM_GETSEL, reinterpret_cast<WPARAM>(&caret), 0);
+    EXPECT_EQ(caret, 3u);
+
+    // Tab order: field, Accept, Exit; Shift+Tab goes back. Windows' focus
+    // follows the model's.
+    events.Seen.clear();
+    Tap(VK_TAB);
+    ASSERT_TRUE(Pump_Until([&] { return events.Saw("got 11"); }));
+    EXPECT_EQ(GetFocus(), Control(*form, Accept));
+    Tap_With(VK_SHIFT, VK_TAB);
+    ASSERT_TRUE(Pump_Until([&] { return events.Saw("got 1"); }));
+    EXPECT_EQ(GetFocus(), edit);
+    EXPECT_EQ(events.Seen,
+              (std::vector<std::string>{"down 9", "lost 1", "got 11", "press \t", "down 16",
+                                        "down 9", "lost 11", "got 1", "press \t"}));
+
+    // Alt with an access letter focuses and clicks that button before the
+    // form sees the key; no character reaches the field.
+    events.Seen.clear();
+    Tap_With(VK_MENU, 'X');
+    ASSERT_TRUE(Pump_Until([&] { return events.Saw("click 14"); }));
+    EXPECT_EQ(events.Seen, (std::vector<std::string>{"down 18", "lost 1", "got 14", "click 14"}));
+    EXPECT_EQ(GetFocus(), Control(*form, Exit));
+    EXPECT_EQ(field.Text(), "abdc");
+
+    // Clicks with the mouse are the model's clicks too; in the field the
+    // click also puts the caret where it points (here before the text).
+    events.Seen.clear();
+    SendMessageA(Control(*form, Accept), BM_CLICK, 0, 0);
+    ASSERT_TRUE(Pump_Until([&] { return events.Saw("click 11"); }));
+    POINT at{1, 3};
+    ClientToScreen(edit, &at);
+    SetCursorPos(at.x, at.y);
+    INPUT click[2] = {};
+    click[0].type = click[1].type = INPUT_MOUSE;
+    click[0].mi.dwFlags = MOUSEEVENTF_LEFTDOWN;
+    click[1].mi.dwFlags = MOUSEEVENTF_LEFTUP;
+    SendInput(2, click, sizeof(INPUT));
+    ASSERT_TRUE(Pump_Until([&] { return events.Saw("click 1"); }));
+    EXPECT_EQ(events.Seen, (std::vector<std::string>{"lost 14", "got 11", "click 11", "lost 11",
+                                                     "got 1", "click 1"}));
+    EXPECT_EQ(field.Sel_Start(), 0);
+    EXPECT_EQ(GetFocus(), edit);
+}
+
+TEST_F(Win32_Forms_Test, HourglassAndBringingTheFormToTheFront) {
+    auto form = runtime_->Load_Form(Entry_Design("front"), no_events_);
+    Show(*form);
+    RECT r{};
+    GetWindowRect(Handle(*form), &r);
+    SetCursorPos((r.left + r.right) / 2, (r.top + r.bottom) / 2);
+    Settle();
+    HCURSOR wait = LoadCursorA(nullptr, reinterpret_cast<LPCSTR>(IDC_WAIT));
+    CURSORINFO cursor{};
+    cursor.cbSize = sizeof cursor;
+    auto pointer_is = [&](HCURSOR shape) {
+        return Pump_Until([&] { return GetCursorInfo(&cursor) && cursor.hCursor == shape; });
+    };
+    // The stand-by message is disabled while it shows the hourglass.
+    form->Set_Enabled(false);
+    form->Set_Pointer(nrvnc::Mouse_Pointer::Hourglass);
+    EXPECT_TRUE(pointer_is(wait));
+    form->Set_Enabled(true);
+    form->Set_Pointer(nrvnc::Mouse_Pointer::Default);
+    EXPECT_TRUE(pointer_is(LoadCursorA(nullptr, reinterpret_cast<LPCSTR>(IDC_ARROW))));
+
+    // Another window comes to the front; Bring_To_Top, called on every pass
+    // of a dialog's wait, takes the front back.
+    HWND other = CreateWindowExA(0, "STATIC", "other", WS_OVERLAPPEDWINDOW | WS_VISIBLE, r.left,
+                                 r.top, 200, 200, nullptr, nullptr, nullptr, nullptr);
+    SetForegroundWindow(other);
+    ASSERT_TRUE(Pump_Until([&] { return GetForegroundWindow() == other; }));
+    EXPECT_TRUE(Pump_Until([&] {
+        form->Bring_To_Top();
+        return GetForegroundWindow() == Handle(*form);
+    }));
+    DestroyWindow(other);
+}
+
+TEST_F(Win32_Forms_Test, MessageBoxShowsTheTextAndHoldsTheFormsUntilOk) {
+    auto form = runtime_->Load_Form(Entry_Design("behind"), no_events_);
+    Show(*form);
+    HWND behind = Handle(*form);
+    std::string text_seen;
+    bool form_enabled_meanwhile = true;
+    std::thread operator_([&] {
+        HWND box = nullptr;
+        for (int i = 0; i < 500 && !(box = FindWindowA(nullptr, "NRVNC test box")); ++i)
+            std::this_thread::sleep_for(10ms);
+        if (!box) return;
+        char text[256] = {};
+        GetDlgItemTextA(box, 0xFFFF, text, sizeof text);  // the box's text control
+        text_seen = text;
+        form_enabled_meanwhile = IsWindowEnabled(behind) != FALSE;
+        PostMessageA(box, WM_COMMAND, IDOK, 0);
+    });
+    runtime_->Message_Box("The program aborted for the following reason: \r\n\r\nBad file name",
+                          "NRVNC test box");
+    operator_.join();
+    EXPECT_EQ(text_seen, "The program aborted for the following reason: \r\n\r\nBad file name");
+    EXPECT_FALSE(form_enabled_meanwhile);
+    EXPECT_TRUE(IsWindowEnabled(behind));
+}
+
+TEST_F(Win32_Forms_Test, FontSizesAreWholePixelSizesOfTheScreen) {
+    const auto& fonts = runtime_->Fonts();
+    bool courier = false;
+    for (int i = 0; i < runtime_->Font_Count(); ++i) courier |= runtime_->Font(i) == "Courier New";
+    EXPECT_TRUE(courier) << "the prefix replaces Courier New with Liberation Mono";
+    // Every size reads back as a whole number of pixels, at most half a
+    // pixel away, and that size reads back unchanged.
+    for (float size : {1.0f, 7.5f, 8.25f, 12.0f, 14.0f, 17.5f, 40.0f}) {
+        float shown = fonts.Renderable_Size("Courier New", size);
+        EXPECT_EQ(fonts.Renderable_Size("Courier New", shown), shown) << size;
+        double px = shown * fonts.Dpi_Y() / 72.0;
+        EXPECT_NEAR(px, std::round(px), 1e-3) << size;
+        EXPECT_LE(std::abs(shown - size), 36.0 / fonts.Dpi_Y() + 1e-4) << size;
+    }
+}
+
+}  // namespace
+}  // namespace win32_forms_test
