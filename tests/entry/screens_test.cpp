@@ -161,33 +161,5 @@ TEST_F(Entry_Test, HeldCodeTextCarriesTheCodeAcrossEditIPAndEditPort) {
     EXPECT_EQ(d.seen[3].Field, "123");
 }
 
-// Sizes the layout cannot use: none, none at or below 12, or no size three
-// places below the heading's.
-TEST_F(Entry_Test, UnusableFontSizesShowMessage3AndReturn9WithoutWriting) {
-    const struct {
-        std::vector<float> Sizes;
-        int Sel;
-    } cases[] = {{{}, 2}, {{}, 1}, {{14, 16, 18}, 4}, {{10, 11, 12}, 2}, {{10, 12, 16, 20}, 1}};
-    m.Host_Name = "keep", m.Port_Num = "5901", m.Access_Code = "7777";
-    m.Repeater_Found = true;
-    for (const auto& c : cases) {
-        m.Font_Sizes = c.Sizes;
-        d.operator_.On_Message(3).Press(1);
-        EXPECT_EQ(Run_Screen(c.Sel), Entry_Exit) << "Sel " << c.Sel;
-        const auto& texts = d.seen.back().Texts;
-        EXPECT_NE(std::find(texts.begin(), texts.end(), "Error # 9  Subscript out of range"),
-                  texts.end());
-        EXPECT_NE(std::find(texts.begin(), texts.end(), "Program will now close."), texts.end());
-        EXPECT_EQ(m.Host_Name + m.Port_Num + m.Access_Code, "keep59017777");
-        EXPECT_EQ(m.Input_Mode, 0);
-        EXPECT_FALSE(box().Loaded());
-    }
-    // The next screen works again.
-    m.Font_Sizes = {8, 9, 10, 11, 12, 14, 16, 18, 20};
-    d.operator_.On_Screen(Host_Caption).Type("x").Press(Accept_Id);
-    EXPECT_EQ(box().User_Input_Form1(2), Entry_Accept);
-    EXPECT_EQ(m.Host_Name, "keepx");
-}
-
 }  // namespace
 }  // namespace nrvnc::entry_test

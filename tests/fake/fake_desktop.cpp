@@ -361,10 +361,13 @@ float Fake_Metrics::Renderable_Size(const std::string& font_name, float size) co
             if (std::fabs(s - size) < std::fabs(best - size)) best = s;
         return best;
     }
-    double points_per_pixel = d_.forms.twips_per_pixel_y / 20.0;
-    double px = std::round(size / points_per_pixel);
+    // As the X11 and Windows backends: the nearest whole pixel at the
+    // screen's resolution, at least one.
+    double dpi = 1440.0 / d_.forms.twips_per_pixel_y;
+    if (std::fabs(dpi - std::round(dpi)) < 1e-9) dpi = std::round(dpi);
+    long px = std::lround(size * dpi / 72.0);
     if (px < 1) px = 1;
-    return static_cast<float>(px * points_per_pixel);
+    return static_cast<float>(static_cast<double>(px) * 72.0 / dpi);
 }
 
 Fake_Form::Fake_Form(Fake_Desktop& d, const Form_Design& design, Form_Events& events, Frame_Insets frame)
