@@ -139,17 +139,6 @@ TEST_F(Entry_Test, InvalidAccessCodesBringUpTheMessageBoxAndKeepTheText) {
     EXPECT_EQ(m.Access_Code, "2468");
 }
 
-TEST_F(Entry_Test, EscAndExitLeaveTheAccessCodeUnchangedAndHoldNothing) {
-    m.Repeater_Found = false;
-    m.Access_Code = "1111";
-    d.operator_.On_Screen(Code_Caption).Type("9999").Key(Key::Escape);
-    EXPECT_EQ(box().User_Input_Form0(), Entry_Escape);
-    d.operator_.On_Screen(Code_Caption).Type("9999").Press(Exit_Id);
-    EXPECT_EQ(box().User_Input_Form0(), Entry_Exit);
-    EXPECT_EQ(m.Access_Code, "1111");
-    EXPECT_EQ(m.Held_Code_Text, "");
-}
-
 TEST_F(Entry_Test, HeldCodeTextCarriesTheCodeAcrossEditIPAndEditPort) {
     m.Repeater_Found = false;
     d.operator_.On_Screen(Code_Caption).Type("12").Press(Edit_IP_Id);
