@@ -1,5 +1,6 @@
 #include "presentation/presentation.h"
 
+#include <algorithm>
 #include <cmath>
 #include <limits>
 #include <vector>
@@ -38,6 +39,20 @@ void Inset_Box(Misc& misc, float Left, float Right, float Top, float Bottom, int
     const double dy = Pix_To_Twips_Y(misc, Inset);
     Surface.Box(static_cast<double>(Left) + dx, static_cast<double>(Top) + dy,
                 static_cast<double>(Right) - dx, static_cast<double>(Bottom) - dy, Colour, false);
+}
+
+// The 781 trial sizes from 1 to 40 points. The running size stays in double
+// precision so that the trials are exactly 1.0, 1.05, ... as the sums come
+// out; the form gets singles.
+template <typename Trial> void For_Each_Trial_Size(Trial trial) {
+    double size = 1.0;
+    while (true) {
+        trial(static_cast<float>(size));
+        if (size + 0.05 <= 40.0)
+            size += 0.05;
+        else
+            break;
+    }
 }
 
 }  // namespace
@@ -107,6 +122,19 @@ void Select_Display_Font(Misc& misc) {
     forms.Message_Box("        Useable fonts cannot be found for the Display.", forms.App_Title());
 }
 
+std::vector<float> Font_Size_Ladder(Misc& misc, Form& Surface) {
+    const float kept = Surface.Font_Size();
+    std::vector<float> sizes = misc.Font_Sizes;
+    For_Each_Trial_Size([&](float trial) {
+        Surface.Set_Font_Size(trial);
+        sizes.push_back(Surface.Font_Size());
+    });
+    Surface.Set_Font_Size(kept);
+    std::sort(sizes.begin(), sizes.end());
+    sizes.erase(std::unique(sizes.begin(), sizes.end()), sizes.end());
+    return sizes;
+}
+
 void Get_Font_Sizes(Misc& misc) {
     FrmFlatBlack& surface = misc.frmFlatBlack();
     surface.Load();
@@ -114,19 +142,11 @@ void Get_Font_Sizes(Misc& misc) {
     Form& form = surface.form();
     form.Set_Font_Name(misc.Display_Font);
 
-    // The running size stays in double precision so that the trials are
-    // exactly 1.0, 1.05, ... as the sums come out; the form gets singles.
     std::vector<float> sizes;
-    double size = 1.0;
-    while (true) {
-        const float trial = static_cast<float>(size);
+    For_Each_Trial_Size([&](float trial) {
         form.Set_Font_Size(trial);
         if (form.Font_Size() == trial) sizes.push_back(form.Font_Size());
-        if (size + 0.05 <= 40.0)
-            size += 0.05;
-        else
-            break;
-    }
+    });
 
     surface.Unload();
     misc.Do_Events();

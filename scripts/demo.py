@@ -37,6 +37,10 @@ def tour(windows):
     if not windows:
         env["NRVNC_E2E_BIN"] = os.path.join(BUILD, "tests", "e2e", "nrvnc_e2e")
         rc = subprocess.run(["/usr/bin/python3", os.path.join(E2E, "e2e_test.py")], env=env).returncode
+        # The entry screens on a small screen and at a dense, odd resolution too.
+        screens = subprocess.run(["/usr/bin/python3", os.path.join(E2E, "screens_test.py"),
+                                  "Screens_1024x768", "Screens_141_Dpi"], env=env).returncode
+        rc = rc or screens
     else:
         from wine_desktop import Wine_Desktop  # noqa: E402
         wine = Wine_Desktop(os.path.join(BUILD, "wine-tour"))

@@ -1,7 +1,9 @@
 // The run-time layout of frmInputBox: frame, button row, heading, entry box
 // with its label block and field, and the hint lines.
+#include <algorithm>
 #include <array>
 #include <string>
+#include <vector>
 
 #include "dialogs/entry/frm_input_box.h"
 #include "platform/error.h"
@@ -14,6 +16,27 @@ namespace {
 
 constexpr Color Button_White = 0xFFFFFF;
 constexpr Color Divider_Colour = 0xC0C000;
+
+// The smallest size of the field's text: 9 points, or the nearest size
+// above it.
+constexpr float Smallest_Field_Size = 9;
+
+// Index of the largest size not above the limit; the smallest size when all
+// are above it.
+int Index_At_Most(const std::vector<float>& sizes, float limit) {
+    int index = 0;
+    for (std::size_t i = 0; i < sizes.size(); ++i)
+        if (sizes[i] <= limit) index = static_cast<int>(i);
+    return index;
+}
+
+// Index of the smallest size not below the floor; the largest when all are
+// below it.
+int Index_At_Least(const std::vector<float>& sizes, float floor) {
+    for (std::size_t i = 0; i < sizes.size(); ++i)
+        if (sizes[i] >= floor) return static_cast<int>(i);
+    return static_cast<int>(sizes.size()) - 1;
+}
 
 }  // namespace
 
@@ -40,11 +63,11 @@ void FrmInputBox::Print_Aligned_Text(const std::string& Text, float Y, float X, 
     Print_Text_At(Text_X, Y, Text, Color);
 }
 
-// The smallest exact size not below Wanted; 12 when all are smaller.
+// The smallest size of the ladder not below Wanted; 12 when all are smaller.
 void FrmInputBox::Fit_Font_Size(float Wanted, float& Height_Out) {
     Form& f = form();
     float size = 12;
-    for (float candidate : misc_.Font_Sizes) {
+    for (float candidate : Font_Size_Ladder(misc_, f)) {
         if (candidate >= Wanted) {
             size = candidate;
             break;
@@ -66,41 +89,45 @@ void FrmInputBox::Setup_Input_Form() {
 
     // 2. Form font; every measurement below uses the font as it stands.
     f.Set_Font_Name(misc_.Display_Font);
+    const std::vector<float> Sizes = Font_Size_Ladder(misc_, f);
     f.Set_Font_Size(14);
     f.Set_Font_Bold(true);
 
-    auto button_face = [&](Control& button, const std::string& caption) {
-        button.Set_Font_Name(misc_.Display_Font);
-        button.Set_Font_Size(14);
-        button.Set_Font_Bold(true);
-        button.Set_Caption(caption);
-        button.Set_Back_Color(Button_White);
-    };
+    // 3 to 6. The button row at the button size (14 points unless the row
+    // does not fit the form): Exit Program bottom left, Accept bottom right,
+    // Edit IP and Edit Port # between them on the access-code screen while
+    // the repeater is not found.
+    const bool Edit_Buttons = Input_Mode == 1 && !misc_.Repeater_Found;
+    float Button_Size = 14;
+    auto Place_Buttons = [&] {
+        f.Set_Font_Size(Button_Size);
+        auto button_face = [&](Control& button, const std::string& caption) {
+            button.Set_Font_Name(misc_.Display_Font);
+            button.Set_Font_Size(Button_Size);
+            button.Set_Font_Bold(true);
+            button.Set_Caption(caption);
+            button.Set_Back_Color(Button_White);
+        };
 
-    // 3. Exit Program, bottom left.
-    Control& Exit_Button = cmdExitProg();
-    button_face(Exit_Button, "E&xit Program");
-    Exit_Button.Set_Left(Px_X(80));
-    Exit_Button.Set_Width(static_cast<float>(f.Text_Width(std::string(14, 'H'))));
-    Exit_Button.Set_Height(1.5f * static_cast<float>(f.Text_Height("H")));
-    Exit_Button.Set_Top(Form_Scale_Height -
-                        (static_cast<float>(Exit_Button.Height()) + static_cast<float>(Px_Y(40))));
+        Control& Exit_Button = cmdExitProg();
+        button_face(Exit_Button, "E&xit Program");
+        Exit_Button.Set_Left(Px_X(80));
+        Exit_Button.Set_Width(static_cast<float>(f.Text_Width(std::string(14, 'H'))));
+        Exit_Button.Set_Height(1.5f * static_cast<float>(f.Text_Height("H")));
+        Exit_Button.Set_Top(Form_Scale_Height - (static_cast<float>(Exit_Button.Height()) +
+                                                 static_cast<float>(Px_Y(40))));
 
-    // 4. Accept, bottom right.
-    Control& Accept_Button = cmdXitNSav();
-    button_face(Accept_Button, "&Accept");
-    Accept_Button.Set_Width(static_cast<float>(f.Text_Width(" Accept ")));
-    Accept_Button.Set_Left(Form_Scale_Width - (static_cast<float>(Accept_Button.Width()) +
-                                               static_cast<float>(Px_X(80))));
-    Accept_Button.Set_Height(Exit_Button.Height());
-    Accept_Button.Set_Top(Exit_Button.Top());
+        Control& Accept_Button = cmdXitNSav();
+        button_face(Accept_Button, "&Accept");
+        Accept_Button.Set_Width(static_cast<float>(f.Text_Width(" Accept ")));
+        Accept_Button.Set_Left(Form_Scale_Width - (static_cast<float>(Accept_Button.Width()) +
+                                                   static_cast<float>(Px_X(80))));
+        Accept_Button.Set_Height(Exit_Button.Height());
+        Accept_Button.Set_Top(Exit_Button.Top());
+        if (!Edit_Buttons) return;
 
-    // 5. Hints, and 6. the Edit buttons between Exit Program and Accept.
-    Hint[1] = "Press [Accept] button to accept input.";
-    if (Input_Mode == 1 && !misc_.Repeater_Found) {
         const float Exit_Right = static_cast<float>(Exit_Button.Left() + Exit_Button.Width());
         const float Middle = static_cast<float>(f.Scale_Width()) / 2;
-
         Control& IP_Button = cmdIPAddress();
         button_face(IP_Button, " &Edit IP ");
         IP_Button.Set_Width(static_cast<float>(f.Text_Width("  Edit IP  ")));
@@ -117,7 +144,12 @@ void FrmInputBox::Setup_Input_Form() {
                                           2);
         Port_Button.Set_Height(Exit_Button.Height());
         Port_Button.Set_Top(Exit_Button.Top());
+    };
+    Place_Buttons();
 
+    // 5. Hints.
+    Hint[1] = "Press [Accept] button to accept input.";
+    if (Edit_Buttons) {
         Hint[2] = "Press [Edit IP] button to change the repeater IP address for remote viewing.";
         Hint[3] = "Press [Edit Port #] button to change the internet port number remote viewing.";
         Hint[4] =
@@ -139,19 +171,24 @@ void FrmInputBox::Setup_Input_Form() {
         if (!Hint[j].empty()) ++Hint_Lines;
 
     // 8. Heading: largest size not above 16; hints: largest not above 12.
-    // A list without such entries steps an index below 0 and raises.
-    int Heading_Index = static_cast<int>(misc_.Font_Sizes.size()) - 1;
-    int Hint_Index = Heading_Index;
-    for (bool changed = true; changed;) {
-        changed = false;
-        if (Font_Size_At(Heading_Index) > 16) --Heading_Index, changed = true;
-        if (Font_Size_At(Hint_Index) > 12) --Hint_Index, changed = true;
-    }
-    Heading_Size = Font_Size_At(Heading_Index);
-    float Hint_Size = Font_Size_At(Hint_Index);
+    // The field is three sizes below the heading, but never below 9 points
+    // nor above the heading.
+    int Heading_Index = Index_At_Most(Sizes, 16);
+    int Hint_Index = Index_At_Most(Sizes, 12);
+    const int Smallest_Field = Index_At_Least(Sizes, Smallest_Field_Size);
+    int Button_Index = Index_At_Most(Sizes, f.Font_Size());
+    Heading_Size = Sizes[static_cast<std::size_t>(Heading_Index)];
+    float Hint_Size = Sizes[static_cast<std::size_t>(Hint_Index)];
 
     float Hint_Height = 0, Heading_Height = 0, Label_Size = 0, Char_Width = 0, Line_Height = 0;
     float Label_Width = 0, Field_Width = 0, Inner_Width = 0, Inner_Height = 0;
+    const std::string Heading =
+        Input_Mode == 1   ? "ENTER REMOTE VIEWER 4 DIGIT ACCES CODE SUPPLIED BY THE HOST"
+        : Input_Mode == 2 ? "ENTER HOST NAME or IP ADDRESS FOR LOCAL NETWORK REMOTE VIEWING"
+        : Input_Mode == 3 ? "ENTER REPEATER IP ADDRESS FOR INTERNET REMOTE VIEWING"
+        : Input_Mode == 4 ? "ENTER PORT NUMBER FOR INTERNET REMOTE VIEWING"
+                          : "";
+    const float Field_Height = static_cast<float>(txtItemValue(1).Height());
     for (;;) {
         // 9. Clear the inside of the frame.
         f.Box(Form_Scale_Left + static_cast<float>(Px_X(20)),
@@ -162,11 +199,17 @@ void FrmInputBox::Setup_Input_Form() {
         // 10. Measure.
         f.Set_Font_Size(Hint_Size);
         Hint_Height = static_cast<float>(f.Text_Height("M"));
+        float Widest_Hint = 0;
+        for (int j = 1; j <= 4; ++j)
+            Widest_Hint = std::max(Widest_Hint, static_cast<float>(f.Text_Width(Hint[j])));
         f.Set_Font_Size(Heading_Size);
         Heading_Height = static_cast<float>(f.Text_Height("M"));
         Label_Size = f.Font_Size();
         Char_Width = static_cast<float>(f.Text_Width("M"));
         Line_Height = 1.1f * static_cast<float>(f.Text_Height("M"));
+        // The field keeps its designed height: under a small heading the
+        // row grows so that the field stays inside the box's inner line.
+        Line_Height = std::max(Line_Height, Field_Height - static_cast<float>(Px_Y(4)));
         Label_Width = static_cast<float>(Item_Label[1].size() + 2) * Char_Width;
         Field_Width = static_cast<float>(Field_Chars + 2) * Char_Width;
         Inner_Width = Field_Width + Label_Width + static_cast<float>(Px_X(4));
@@ -194,20 +237,51 @@ void FrmInputBox::Setup_Input_Form() {
         Box_Right = Box_Left + Inner_Width + static_cast<float>(Px_X(32));
         Box_Bottom = Box_Top + Inner_Height + static_cast<float>(Px_Y(32));
 
-        // 13. Fit test. On a small screen, step heading and hints down one
-        // size at a time (the field, three sizes below the heading, must
-        // still exist) until the screen fits or the smallest sizes are
-        // reached; the screen then stays usable.
+        // 13. Fit test: the heading, the box and the hints in the height of
+        // the form. On a small or dense screen the widths count too: the
+        // heading, the box and the hints must stay inside the frame, the
+        // hints above the buttons, the buttons clear of one another.
+        const float Edge_X = static_cast<float>(Px_X(20)), Edge_Y = static_cast<float>(Px_Y(20));
         const float Free =
             Form_Scale_Height - static_cast<float>(Px_Y(60)) -
             (static_cast<float>(Hint_Lines) * Hint_Height + Box_Outer_Height + Heading_Height);
-        if (Free > 0) break;
+        const float Hints_Top =
+            Box_Bottom +
+            (Form_Scale_Height - Box_Bottom - static_cast<float>(Hint_Lines) * Hint_Height) / 3;
+        const float Hints_Bottom = Hints_Top + static_cast<float>(Hint_Lines - 1) *
+                                                   (Hint_Height + static_cast<float>(Px_Y(1)));
+        const float Heading_Width = static_cast<float>(f.Text_Width(Heading));
+        const bool Too_Low = Free <= 0 || Hints_Bottom > static_cast<float>(cmdExitProg().Top()) ||
+                             (Box_Top - Form_Scale_Top - Heading_Height) / 2 < Edge_Y;
+        const bool Heading_Too_Wide =
+            Form_Scale_Width - Heading_Width < 2 * Edge_X || Box_Left < Edge_X;
+        const bool Hints_Too_Wide = Form_Scale_Width - Widest_Hint < 2 * Edge_X;
+        bool Buttons_Too_Wide = cmdXitNSav().Left() < cmdExitProg().Left() + cmdExitProg().Width();
+        if (Edit_Buttons)
+            Buttons_Too_Wide =
+                cmdIPAddress().Left() < cmdExitProg().Left() + cmdExitProg().Width() ||
+                cmdPortNum().Left() < cmdIPAddress().Left() + cmdIPAddress().Width() ||
+                cmdXitNSav().Left() < cmdPortNum().Left() + cmdPortNum().Width();
+        if (!Too_Low && !Heading_Too_Wide && !Hints_Too_Wide && !Buttons_Too_Wide) break;
+
+        // Step the sizes that do not fit one place down: the heading (and
+        // with it the box) not below the field's smallest size, the hints,
+        // the buttons. Where the height does not suffice, heading and hints
+        // step together, and the buttons when those cannot.
         bool stepped = false;
-        if (Heading_Index > 3) --Heading_Index, stepped = true;
-        if (Hint_Index > 0) --Hint_Index, stepped = true;
+        auto step = [&](int& index, int floor) {
+            if (index > floor) --index, stepped = true;
+        };
+        if (Heading_Too_Wide || Too_Low) step(Heading_Index, Smallest_Field);
+        if (Hints_Too_Wide || Too_Low) step(Hint_Index, 0);
+        if (Buttons_Too_Wide || (Too_Low && !stepped)) {
+            step(Button_Index, Smallest_Field);
+            Button_Size = Sizes[static_cast<std::size_t>(Button_Index)];
+            Place_Buttons();
+        }
         if (!stepped) break;
-        Heading_Size = Font_Size_At(Heading_Index);
-        Hint_Size = Font_Size_At(Hint_Index);
+        Heading_Size = Sizes[static_cast<std::size_t>(Heading_Index)];
+        Hint_Size = Sizes[static_cast<std::size_t>(Hint_Index)];
     }
 
     // 14. Entry box frame.
@@ -223,23 +297,6 @@ void FrmInputBox::Setup_Input_Form() {
     f.Set_Font_Bold(true);
 
     // 16. Heading, centred across the form midway between its top and the box.
-    std::string Heading;
-    switch (Input_Mode) {
-        case 1:
-            Heading = "ENTER REMOTE VIEWER 4 DIGIT ACCES CODE SUPPLIED BY THE HOST";
-            break;
-        case 2:
-            Heading = "ENTER HOST NAME or IP ADDRESS FOR LOCAL NETWORK REMOTE VIEWING";
-            break;
-        case 3:
-            Heading = "ENTER REPEATER IP ADDRESS FOR INTERNET REMOTE VIEWING";
-            break;
-        case 4:
-            Heading = "ENTER PORT NUMBER FOR INTERNET REMOTE VIEWING";
-            break;
-        default:
-            break;
-    }
     Print_Aligned_Text(Heading, (Box_Top - Form_Scale_Top - Heading_Height) / 2, Form_Scale_Left,
                        14);
 
@@ -265,7 +322,8 @@ void FrmInputBox::Setup_Input_Form() {
             const float Divider_Y = Row_Top + Line_Height + static_cast<float>(Px_Y(1));
             f.Line(Label_Left, Divider_Y, Label_Right, Divider_Y, Divider_Colour);
         }
-        const float Field_Size = Font_Size_At(Heading_Index - 3);
+        const float Field_Size = Sizes[static_cast<std::size_t>(
+            std::min(Heading_Index, std::max(Heading_Index - 3, Smallest_Field)))];
         f.Set_Font_Size(Field_Size);
         Control& field = txtItemValue(i);
         field.Set_Font_Name(f.Font_Name());

@@ -1,8 +1,10 @@
 #include "dialogs/message/frm_msg_box.h"
 
+#include <algorithm>
 #include <cctype>
 #include <charconv>
 #include <cmath>
+#include <vector>
 
 #include "platform/error.h"
 #include "presentation/presentation.h"
@@ -186,23 +188,55 @@ void FrmMsgBox::Do_frmMsgBox(const std::array<std::string, 9>& Lines) {
     f.Set_Back_Color(0);
     f.Set_Fore_Color(forms.System_Color(Highlighted_Text));
 
+    // The buttons to show and their longest caption.
+    int Count = 0;
+    std::size_t Longest = 0;
+    for (int index = 0; index <= 2 && Msg_Wait_Mode == 0; ++index) {
+        const std::string caption = f.Item(index).Caption();
+        if (caption.empty()) continue;
+        ++Count;
+        if (caption.size() > Longest) Longest = caption.size();
+    }
+
+    // Text at 14 points, buttons at 16 or 20. On a screen too small for the
+    // dialog at those sizes (a long line on a narrow or dense screen), both
+    // step down the sizes the screen renders until the dialog fits.
+    const double Factor = Msg_Number == 1 ? 3.0 : 7.5;
+    float Text_Size = f.Font_Size();
+    f.Set_Font_Size(Longest > 10 ? 16 : 20);
+    float Button_Size = f.Font_Size();
     int Last_Line = 0;
     double Max_Width = 0;
-    for (int i = 1; i <= 8; ++i) {
-        const std::string& line = Lines[static_cast<std::size_t>(i)];
-        if (line.empty()) continue;
-        Last_Line = i;
-        const double width = std::nearbyint(f.Text_Width(line));
-        if (width > Max_Width) Max_Width = width;
+    std::vector<float> Sizes;
+    for (;;) {
+        f.Set_Font_Size(Text_Size);
+        Last_Line = 0;
+        Max_Width = 0;
+        for (int i = 1; i <= 8; ++i) {
+            const std::string& line = Lines[static_cast<std::size_t>(i)];
+            if (line.empty()) continue;
+            Last_Line = i;
+            const double width = std::nearbyint(f.Text_Width(line));
+            if (width > Max_Width) Max_Width = width;
+        }
+        const double Width = Pix_To_Twips_X(misc_, 100) + Max_Width;
+        const double Height = Pix_To_Twips_Y(misc_, 80) + (Last_Line + Factor) * f.Text_Height("H");
+        if (Width <= forms.Screen_Width() && Height <= forms.Screen_Height()) break;
+        if (Sizes.empty()) Sizes = Font_Size_Ladder(misc_, f);
+        const auto below = [&](float size) {
+            auto at = std::lower_bound(Sizes.begin(), Sizes.end(), size);
+            return at == Sizes.begin() ? size : *(at - 1);
+        };
+        if (below(Text_Size) == Text_Size) break;
+        Text_Size = below(Text_Size);
+        Button_Size = below(Button_Size);
     }
 
     f.Set_Width(Pix_To_Twips_X(misc_, 100) + Max_Width);
 
-    double Factor = 7.5;
     if (Msg_Number == 1) {
         f.Set_Pointer(Mouse_Pointer::Hourglass);
         misc_.Do_Events();
-        Factor = 3.0;
     }
 
     const double H = f.Text_Height("H");
@@ -234,18 +268,10 @@ void FrmMsgBox::Do_frmMsgBox(const std::array<std::string, 9>& Lines) {
     }
 
     if (Msg_Wait_Mode == 0) {
-        int Count = 0;
-        std::size_t Longest = 0;
-        for (int index = 0; index <= 2; ++index) {
-            const std::string caption = f.Item(index).Caption();
-            if (caption.empty()) continue;
-            ++Count;
-            if (caption.size() > Longest) Longest = caption.size();
-        }
         if (Count > 0) {
             f.Print("");
             f.Print("");
-            f.Set_Font_Size(Longest > 10 ? 16 : 20);
+            f.Set_Font_Size(Button_Size);
             for (int index = 0; index <= 2; ++index) {
                 Control& button = f.Item(index);
                 if (button.Caption().empty()) continue;
@@ -265,7 +291,7 @@ void FrmMsgBox::Do_frmMsgBox(const std::array<std::string, 9>& Lines) {
                 button.Set_Left(Client_Left + Pix_To_Twips_X(misc_, 20) +
                                 (Client_Width - Pix_To_Twips_X(misc_, 40)) * Position);
             }
-            f.Set_Font_Size(14);
+            f.Set_Font_Size(Text_Size);
         }
     }
 

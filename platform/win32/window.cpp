@@ -350,7 +350,14 @@ LRESULT Win32_Form::Form_Message(UINT message, WPARAM wparam, LPARAM lparam) {
             }
             break;
         case WM_ACTIVATE:
-            if (LOWORD(wparam) != WA_INACTIVE) Give_Native_Focus();
+            // Focus already on one of our controls was put there by the
+            // operator's click (the window manager may report the
+            // activation after the button went down); moving it would
+            // cancel the click.
+            if (LOWORD(wparam) != WA_INACTIVE) {
+                HWND focus = GetFocus();
+                if (!focus || !IsChild(window_, focus)) Give_Native_Focus();
+            }
             return 0;
         case WM_SETFOCUS:
             Give_Native_Focus();

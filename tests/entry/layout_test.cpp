@@ -1,248 +1,143 @@
-// What the entry form draws and where it puts its controls, worked out here
-// from the layout rules and the fake screen's text measures, with a few
-// hand-computed anchors.
-#include <cmath>
+// Where the entry form puts its texts and controls, in twips, on a few
+// well-chosen screens: where the designed sizes fit (1280 x 1024 and larger
+// at 96, 120 and 144 dpi) the values are those of the original layout; the
+// smaller and odd-resolution screens show how it steps down. That every
+// screen fits at all resolutions is the sweep in tests/presentation.
+#include <cstdio>
+#include <string>
+#include <vector>
 
+#include "presentation/presentation.h"
 #include "tests/entry/entry_fixture.h"
 
 namespace nrvnc::entry_test {
 namespace {
 
-struct Layout_Case {
-    std::string Name;
-    int Width_Px, Height_Px, Dpi;
-    std::vector<float> Sizes;
-    int Mode;
-    bool Found;
-};
-
-void PrintTo(const Layout_Case& c, std::ostream* os) {
-    *os << c.Name;
-}
-
-// What the screen looked like while it waited.
-struct Captured {
-    double Left, Top, Width, Height;
-    std::vector<Draw_Op> Ops;
-    std::map<int, Control_Design> Controls;
-};
-
-class Entry_Layout : public Entry_Test, public ::testing::WithParamInterface<Layout_Case> {
+class Entry_Layout : public Entry_Test {
   protected:
-    Captured Show(const Layout_Case& c) {
-        d.forms.screen_width_px = c.Width_Px;
-        d.forms.screen_height_px = c.Height_Px;
-        d.forms.Set_Dots_Per_Inch(c.Dpi);
-        m.Font_Sizes = c.Sizes;
-        m.Repeater_Found = c.Found;
-        Captured seen{};
-        d.operator_.On_Screen(Caption_Of(c.Mode))
-            .Run([&] {
-                fake::Fake_Form& f = form();
-                seen = {f.Left(), f.Top(), f.Width(), f.Height(), f.Drawing(), {}};
-                for (int id : {Field_Id, Accept_Id, Edit_Port_Id, Edit_IP_Id, Exit_Id}) {
-                    Control_Model& k = control(id);
-                    Control_Design& cd = seen.Controls[id];
-                    cd.Left = k.Left(), cd.Top = k.Top(), cd.Width = k.Width(),
-                    cd.Height = k.Height();
-                    cd.Visible = k.Visible(), cd.Back_Color = k.Back_Color(), cd.Font = k.Font();
-                }
-            })
-            .Key(Key::Escape);
-        EXPECT_EQ(Run_Screen(c.Mode), Entry_Escape);
+    // The screen as it waits, in a few numbers: the heading (x, y, size),
+    // the entry box, the field (left, top, width, size), the first and last
+    // hint (x, y, size) and the buttons (left, top, width, height, size).
+    // The font renders whole pixels, as on a real screen, or only the sizes
+    // given.
+    std::string Show(int width, int height, int dpi, int mode, bool found,
+                     const std::vector<float>& font_sizes) {
+        d.forms.screen_width_px = width;
+        d.forms.screen_height_px = height;
+        d.forms.Set_Dots_Per_Inch(dpi);
+        d.forms.metrics.fixed_sizes["Courier New"] = font_sizes;
+        Select_Display_Font(m);
+        m.Repeater_Found = found;
+        std::string seen;
+        d.operator_.On_Screen(Caption_Of(mode)).Run([&] { seen = Summary(); }).Key(Key::Escape);
+        EXPECT_EQ(Run_Screen(mode), Entry_Escape);
         return seen;
     }
+
+    std::string Summary() {
+        fake::Fake_Form& f = form();
+        char buffer[200];
+        std::string out;
+        auto add = [&](const char* format, auto... values) {
+            std::snprintf(buffer, sizeof buffer, format, values...);
+            out += buffer;
+        };
+        const auto& ops = f.Drawing();
+        std::vector<const Draw_Op*> texts;
+        for (const Draw_Op& op : ops)
+            if (op.What == Draw_Op::Kind::Text) texts.push_back(&op);
+        for (std::size_t i = 0; i + 1 < ops.size(); ++i)
+            if (ops[i].What == Draw_Op::Kind::Box && ops[i].Line_Width == 15)
+                add("box %g %g %g %g; ", ops[i + 1].X1, ops[i + 1].Y1, ops[i + 1].X2,
+                    ops[i + 1].Y2);
+        for (const Draw_Op* t : {texts.at(0), texts.at(2), texts.back()})
+            add("%.5s %g %g %g; ", t->Text.c_str(), t->X1, t->Y1, t->Font.Size);
+        const Control_Model& field = control(Field_Id);
+        add("field %g %g %g %g;", field.Left(), field.Top(), field.Width(), field.Font().Size);
+        for (int id : {Exit_Id, Edit_IP_Id, Edit_Port_Id, Accept_Id}) {
+            const Control_Model& b = control(id);
+            if (b.Visible())
+                add(" %d: %g %g %g %g %g;", id, b.Left(), b.Top(), b.Width(), b.Height(),
+                    b.Font().Size);
+        }
+        return out;
+    }
 };
 
-void Expect_Op(const Draw_Op& op, Draw_Op::Kind kind, double x1, double y1, double x2, double y2,
-               Color colour, const std::string& what) {
-    SCOPED_TRACE(what);
-    EXPECT_EQ(op.What, kind);
-    EXPECT_NEAR(op.X1, x1, 0.01);
-    EXPECT_NEAR(op.Y1, y1, 0.01);
-    if (kind != Draw_Op::Kind::Text) {
-        EXPECT_NEAR(op.X2, x2, 0.01);
-        EXPECT_NEAR(op.Y2, y2, 0.01);
-    }
-    EXPECT_EQ(op.Colour, colour);
-}
-
-void Expect_Rect(const Control_Design& c, double l, double t, double w, double h,
-                 const std::string& what) {
-    SCOPED_TRACE(what);
-    EXPECT_NEAR(c.Left, l, 0.01);
-    EXPECT_NEAR(c.Top, t, 0.01);
-    EXPECT_NEAR(c.Width, w, 0.01);
-    EXPECT_NEAR(c.Height, h, 0.01);
-}
-
-TEST_P(Entry_Layout, DrawsAndPlacesEverythingByTheRules) {
-    const Layout_Case& c = GetParam();
-    const double tpp = 1440.0 / c.Dpi;
-    auto px = [&](int n) { return std::nearbyint(n * tpp); };
-    // The fake screen: a bold character is 0.6 em wide, a line 1.15 em high
-    // in whole pixels; the form's frame is 3 pixels with a 20-pixel title bar.
-    auto W = [](const std::string& text, double size) {
-        return std::round(text.size() * size * 12.0);
+// The box; the heading "ENTER..." and the first and last hint "Press" (x, y,
+// size); the field (left, top, width, size); the buttons 14 Exit Program,
+// 13 Edit IP, 12 Edit Port #, 11 Accept (left, top, width, height, size).
+TEST_F(Entry_Layout, Fixed_Twips_On_Chosen_Screens) {
+    const struct {
+        int Width, Height, Dpi, Mode;
+        bool Found;
+        const char* Seen;
+    } cases[] = {
+        // The original layout, where the designed sizes fit.
+        {1280, 1024, 96, 1, false,
+         "box 3010.5 2237.5 11299.5 3190; ENTER 1579.5 931.25 15.75; Press 4419 4206.67 12; Press "
+         "531 5106.67 12; field 8746.5 2477.5 2268 13.5; 14: 1200 6570 2394 495 14.25; 13: 4434 "
+         "6570 1881 495 14.25; 12: 8166 6570 2565 495 14.25; 11: 11742 6570 1368 495 14.25;"},
+        {1280, 1024, 96, 2, true,
+         "box 2538 2237.5 11772 3190; ENTER 1296 931.25 15.75; Press 4419 4206.67 12; Press 3987 "
+         "5106.67 12; field 7329 2477.5 4158 13.5; 14: 1200 6570 2394 495 14.25; 11: 11742 6570 "
+         "1368 495 14.25;"},
+        {1280, 1024, 96, 1, true,
+         "box 3010.5 2237.5 11299.5 3190; ENTER 1579.5 931.25 15.75; Press 4419 4396.67 12; Press "
+         "531 4696.67 12; field 8746.5 2477.5 2268 13.5; 14: 1200 6570 2394 495 14.25; 11: 11742 "
+         "6570 1368 495 14.25;"},
+        {1920, 1080, 120, 1, false,
+         "box 4554.5 1880 12653.5 2708; ENTER 3081.5 760 15.6; Press 5868 3501.33 12; Press 1980 "
+         "4365.33 12; field 10181.5 2072 2244 13.8; 14: 960 5502 2318 486 13.8; 13: 5030 5502 1822 "
+         "486 13.8; 12: 10521.5 5502 2484 486 13.8; 11: 14923 5502 1325 486 13.8;"},
+        {1920, 1080, 144, 2, true,
+         "box 2574 1541 11766 2308; ENTER 1218 585.5 16; Press 4434 2868.67 12; Press 4002 3738.67 "
+         "12; field 7352 1701 4224 14.5; 14: 800 4495 2352 495 14; 11: 12196 4495 1344 495 14;"},
+        {3840, 2160, 144, 4, true,
+         "box 10734 3341 18006 4108; ENTER 10050 1485.5 16; Press 11634 5868.67 12; Press 11202 "
+         "6738.67 12; field 13592 3501 4224 14.5; 14: 800 9895 2352 495 14; 11: 26596 9895 1344 "
+         "495 14;"},
+        // 800 x 600: everything steps down, the hints to 10 pixels, the
+        // field to 9 points; 1024 x 768: the heading steps to 19 pixels.
+        // 100, 110 and 141 dpi, where few sizes read back unchanged: the
+        // sizes between them count; the heading three pixels above the field.
+        {800, 600, 96, 1, false,
+         "box 1417.5 1200 7492.5 2085; ENTER 472.5 465 11.25; Press 2745 2585 7.5; Press 315 3170 "
+         "7.5; field 5587.5 1440 1620 9; 14: 1200 3502.5 1764 382.5 10.5; 13: 3016.5 3502.5 1386 "
+         "382.5 10.5; 12: 4633.5 3502.5 1890 382.5 10.5; 11: 6702 3502.5 1008 382.5 10.5;"},
+        {1024, 768, 96, 2, true,
+         "box 1512 1614 9918 2517; ENTER 414 642 14.25; Press 2979 3118 12; Press 2547 4018 12; "
+         "field 5871 1854 3762 12; 14: 1200 4650 2394 495 14.25; 11: 8862 4650 1368 495 14.25;"},
+        {1280, 1024, 100, 2, true,
+         "box 2239.3 2142.52 11498.3 3073.36; ENTER 976.3 884.06 15.84; Press 4242.3 4045.71 "
+         "11.52; Press 3827.3 4908.51 11.52; field 7043.3 2372.52 4180 13.68; 14: 1152 6307.2 2298 "
+         "475.2 13.68; 11: 11272.6 6307.2 1313 475.2 13.68;"},
+        {1280, 1024, 110, 1, false,
+         "box 2134.36 1938.33 10354.4 2812.53; ENTER 683.363 785.891 15.7091; Press 3856.36 3690.2 "
+         "10.4727; Press 463.363 4475.38 10.4727; field 7837.36 2147.33 2268 13.7455; 14: 1047 "
+         "5674.27 2309 490.909 13.7455; 13: 3893.18 5674.27 1814 490.909 13.7455; 12: 6946.04 "
+         "5674.27 2474 490.909 13.7455; 11: 10121.7 5674.27 1320 490.909 13.7455;"},
+        {1280, 1024, 141, 2, true,
+         "box 1306.49 1495.47 8436.49 2227.47; ENTER 312.49 604.755 12.2553; Press 2193.49 2764.87 "
+         "11.7447; Press 1770.99 3622.11 11.7447; field 5007.49 1658.47 3234 10.7234; 14: 817 "
+         "4319.19 2316 490.213 13.7872; 11: 7601.98 4319.19 1324 490.213 13.7872;"},
     };
-    auto H = [&](double size) { return std::ceil(size * 1.15 * 20.0 / tpp) * tpp; };
-    const Captured got = Show(c);
-    const double form_w = c.Width_Px * tpp * 0.75, form_h = c.Height_Px * tpp / 2 + px(25);
-    EXPECT_NEAR(got.Left, c.Width_Px * tpp * 0.125, 0.01);
-    EXPECT_NEAR(got.Top, c.Height_Px * tpp / 4 - px(12), 0.01);
-    EXPECT_NEAR(got.Width, form_w, 0.01);
-    EXPECT_NEAR(got.Height, form_h, 0.01);
-    const double sw = form_w - 6 * tpp, sh = form_h - 26 * tpp;
-
-    // Start from the largest sizes not above 16 and 12 and step both down
-    // until the heading, the box and the hints fit; clear the form each try.
-    const int hint_lines = (c.Mode == 1 && c.Found ? 2 : 4) + 1;
-    const int label_chars = std::vector<int>{27, 22, 12, 12}[c.Mode - 1];
-    const int field_chars = c.Mode == 1 ? 10 : 20;
-    int heading = -1, hint = -1, passes = 1;
-    for (int i = 0; i < static_cast<int>(c.Sizes.size()); ++i) {
-        if (c.Sizes[i] <= 16) heading = i;
-        if (c.Sizes[i] <= 12) hint = i;
-    }
-    double label_w, field_w, inner_h, outer_w, outer_h, box_top;
-    for (;; ++passes) {
-        const double size = c.Sizes[heading];
-        label_w = (label_chars + 2) * W("M", size);
-        field_w = (field_chars + 2) * W("M", size);
-        inner_h = 1.1 * H(size) + px(4);
-        outer_w = field_w + label_w + px(4) + px(32);
-        outer_h = inner_h + px(32);
-        // The box sits higher the smaller it is against the form.
-        int k = 5;
-        const float shares[] = {0.5f, 0.6f, 0.7f, 0.8f, 0.9f};
-        for (int n = 0; n < 5; ++n) {
-            if (static_cast<float>(sh) * shares[n] >= outer_h) {
-                k = 10 - n;
-                break;
-            }
-        }
-        box_top = (sh - outer_h) * (k / 20.0) * (2.0 / 3.0);
-        if (sh - px(60) - (hint_lines * H(c.Sizes[hint]) + outer_h + H(size)) > 0) break;
-        const bool can_step = heading > 3 || hint > 0;
-        if (heading > 3) --heading;
-        if (hint > 0) --hint;
-        if (!can_step) break;
-    }
-    const double heading_size = c.Sizes[heading], hint_size = c.Sizes[hint];
-    const double box_left = (sw - outer_w) / 2, box_bottom = box_top + outer_h;
-
-    // Frame, a clear box per try, the entry box's frame, heading, label
-    // block, label, hints; no divider line with a single field.
-    const auto& ops = got.Ops;
-    ASSERT_EQ(ops.size(), 5 + passes + 5 + 3 + hint_lines - 1);
-    const Color Cyan = Rgb(0, 255, 255), Black = Rgb(0, 0, 0);
-    EXPECT_EQ(ops[0].Line_Width, 19);
-    Expect_Op(ops[1], Draw_Op::Kind::Box, 0, 0, sw, sh, Cyan, "form frame");
-    for (int pass = 0; pass < passes; ++pass)
-        Expect_Op(ops[5 + pass], Draw_Op::Kind::Filled_Box, 20 * tpp, 20 * tpp, sw - 20 * tpp,
-                  sh - 20 * tpp, Black, "clear box");
-    std::size_t at = 5 + passes;
-    EXPECT_EQ(ops[at].Line_Width, 15);
-    Expect_Op(ops[at + 1], Draw_Op::Kind::Box, box_left, box_top, box_left + outer_w, box_bottom,
-              Cyan, "entry box frame");
-    at += 5;
-    Expect_Op(ops[at], Draw_Op::Kind::Text, (sw - W(ops[at].Text, heading_size)) / 2,
-              (box_top - H(heading_size)) / 2, 0, 0, Rgb(255, 255, 0), "heading");
-    EXPECT_EQ(ops[at].Font.Size, heading_size);
-    const double label_left = box_left + px(16);
-    Expect_Op(ops[at + 1], Draw_Op::Kind::Filled_Box, label_left, box_top + px(15),
-              label_left + label_w, box_top + px(15) + inner_h, Rgb(255, 0, 0), "label block");
-    Expect_Op(ops[at + 2], Draw_Op::Kind::Text,
-              label_left + (label_w - W(ops[at + 2].Text, heading_size)) / 2,
-              box_top + px(16) + px(2), 0, 0, White, "label");
-    EXPECT_EQ(ops[at + 2].Font.Size, heading_size);
-    double y = box_bottom + (sh - box_bottom - hint_lines * H(hint_size)) / 3;
-    for (at += 3; at < ops.size(); ++at, y += H(hint_size) + px(1)) {
-        Expect_Op(ops[at], Draw_Op::Kind::Text,
-                  box_left + (outer_w - W(ops[at].Text, hint_size)) / 2, y, 0, 0, White,
-                  "hint " + ops[at].Text);
-        EXPECT_EQ(ops[at].Font.Size, hint_size);
-    }
-
-    // The field right of the label block, three sizes below the heading.
-    const Control_Design& field = got.Controls.at(Field_Id);
-    Expect_Rect(field, label_left + label_w + px(1), box_top + px(16), field_w, 405, "field");
-    EXPECT_EQ(field.Font.Size, c.Sizes[heading - 3]);
-
-    // The button row at 14 points.
-    const double button_h = 1.5 * H(14), button_top = sh - (button_h + px(40));
-    const double exit_right = px(80) + W("HHHHHHHHHHHHHH", 14);
-    const double accept_left = sw - (W(" Accept ", 14) + px(80));
-    Expect_Rect(got.Controls.at(Exit_Id), px(80), button_top, exit_right - px(80), button_h,
-                "Exit Program");
-    Expect_Rect(got.Controls.at(Accept_Id), accept_left, button_top, W(" Accept ", 14), button_h,
-                "Accept");
-    const bool edits = c.Mode == 1 && !c.Found;
-    EXPECT_EQ(got.Controls.at(Edit_IP_Id).Visible, edits);
-    EXPECT_EQ(got.Controls.at(Edit_Port_Id).Visible, edits);
-    if (edits) {
-        const double ip_w = W("  Edit IP  ", 14), port_w = W("  Edit Port #  ", 14);
-        Expect_Rect(got.Controls.at(Edit_IP_Id), exit_right + (sw / 2 - exit_right - ip_w) / 2,
-                    button_top, ip_w, button_h, "Edit IP");
-        Expect_Rect(got.Controls.at(Edit_Port_Id), sw / 2 + (accept_left - sw / 2 - port_w) / 2,
-                    button_top, port_w, button_h, "Edit Port #");
-    }
-    for (int id : {Accept_Id, Exit_Id}) {
-        EXPECT_EQ(got.Controls.at(id).Back_Color, White);
-        EXPECT_EQ(got.Controls.at(id).Font.Size, 14);
+    for (const auto& c : cases) {
+        EXPECT_EQ(Show(c.Width, c.Height, c.Dpi, c.Mode, c.Found, {}), c.Seen)
+            << c.Width << "x" << c.Height << " at " << c.Dpi << " dpi, mode " << c.Mode;
     }
 }
 
-const std::vector<float> Up_To_20 = {8, 9, 10, 11, 12, 14, 16, 18, 20};
-INSTANTIATE_TEST_SUITE_P(
-    Screens, Entry_Layout,
-    ::testing::Values(
-        Layout_Case{"CodeFound", 1920, 1080, 96, Up_To_20, 1, true},
-        Layout_Case{"CodeNotFound", 1920, 1080, 96, Up_To_20, 1, false},
-        Layout_Case{"Host", 1920, 1080, 96, Up_To_20, 2, true},
-        Layout_Case{"RepeaterIP", 1920, 1080, 96, Up_To_20, 3, false},
-        Layout_Case{"Port", 1920, 1080, 96, Up_To_20, 4, true},
-        Layout_Case{"LargestTwelveHost", 1920, 1080, 96, {8, 9, 10, 11, 12}, 2, true},
-        Layout_Case{"LargestTwelveCode", 1920, 1080, 96, {8, 9, 10, 11, 12}, 1, false},
-        Layout_Case{"Dpi120Port", 1600, 900, 120, {6, 7, 8, 9, 10, 11, 12, 14, 16, 18}, 4, true},
-        Layout_Case{"LowScreenSteps", 1920, 470, 96, Up_To_20, 2, true},
-        Layout_Case{"TinyScreen", 640, 300, 96, Up_To_20, 4, true},
-        // So low that the box takes more than half the form: its
-        // share of the free height steps from 9 down to 5.
-        Layout_Case{"Share9", 1920, 200, 96, Up_To_20, 2, true},
-        Layout_Case{"Share7", 1920, 150, 96, Up_To_20, 2, true},
-        Layout_Case{"Share5", 1920, 110, 96, Up_To_20, 2, true}),
-    [](const auto& info) { return info.param.Name; });
-
-// ---- hand-computed anchors ----
-
-TEST_F(Entry_Layout, HostScreenAt1920x1080) {
-    const Captured got = Show({"", 1920, 1080, 96, Up_To_20, 2, true});
-    EXPECT_EQ(std::vector<double>({got.Left, got.Top, got.Width, got.Height}),
-              std::vector<double>({3600, 3870, 21600, 8475}));
-    // The grey band 12 pixels in on a 21510 x 8085 client area.
-    Expect_Op(got.Ops[0], Draw_Op::Kind::Box, 180, 180, 21330, 7905, Rgb(240, 240, 240), "band");
-    // Entry box 6069..15441 x 2377.5..3330; its blue line 14 pixels in.
-    Expect_Op(got.Ops[10], Draw_Op::Kind::Box, 6279, 2587.5, 15231, 3120, Rgb(0, 0, 255), "blue");
-    Expect_Op(got.Ops[11], Draw_Op::Kind::Text, (21510 - 62 * 192) / 2.0, 1001.25, 0, 0,
-              Rgb(255, 255, 0), "heading");
-    Expect_Op(got.Ops[13], Draw_Op::Kind::Text, 6501, 2647.5, 0, 0, White, "label");
-    Expect_Op(got.Ops[14], Draw_Op::Kind::Text, 8019, 4440, 0, 0, White, "hint 1");
-    EXPECT_EQ(std::vector<float>({got.Ops[11].Font.Size, got.Ops[14].Font.Size}),
-              std::vector<float>({16, 12}));
-    Expect_Rect(got.Controls.at(Field_Id), 10932, 2617.5, 4224, 405, "field");
-    EXPECT_EQ(got.Controls.at(Field_Id).Font.Size, 11);
-    Expect_Rect(got.Controls.at(Exit_Id), 1200, 6990, 2352, 495, "exit");
-    Expect_Rect(got.Controls.at(Accept_Id), 18966, 6990, 1344, 495, "accept");
-}
-
-TEST_F(Entry_Layout, ALowScreenStepsTheSizesDownUntilItFits) {
-    // 470 pixels: 16/12 leaves no room; 14/11 fits on the second try.
-    const Captured got = Show({"", 1920, 470, 96, Up_To_20, 2, true});
-    EXPECT_EQ(got.Ops[6].What, Draw_Op::Kind::Filled_Box);  // the second clear box
-    EXPECT_EQ(got.Ops[12].Font.Size, 14);                   // heading
-    EXPECT_EQ(got.Ops[15].Font.Size, 11);                   // first hint
-    EXPECT_EQ(got.Controls.at(Field_Id).Font.Size, 10);
+// A font that has only some sizes keeps the designed rules: the heading the
+// largest size not above 16, the hints not above 12, the field three sizes
+// below the heading.
+TEST_F(Entry_Layout, A_Font_With_Few_Sizes_Takes_Them_By_The_Rules) {
+    // The values worked by hand for the original layout: a 21510 x 8085
+    // client area, the heading (62 characters of 192 twips) centred on it.
+    EXPECT_EQ(Show(1920, 1080, 96, 2, true, {8, 9, 10, 11, 12, 14, 16, 18, 20}),
+              "box 6069 2377.5 15441 3330; ENTER 4803 1001.25 16; Press 8019 4440 12; "
+              "Press 7587 5340 12; field 10932 2617.5 4224 11; 14: 1200 6990 2352 495 14; "
+              "11: 18966 6990 1344 495 14;");
 }
 
 }  // namespace

@@ -1,12 +1,14 @@
 // The message catalogue: lines, buttons, titles and answers of every message,
-// where the dialog puts them at 96 and 120 dpi, the stand-by notice, and the
-// wait for the operator.
+// where the dialog puts them on a few screens, the focus colour, the
+// stand-by notice, and the wait for the operator.
 #include <gtest/gtest.h>
 
 #include <array>
+#include <cstdio>
 #include <map>
 
 #include "dialogs/message/frm_msg_box.h"
+#include "presentation/presentation.h"
 #include "session/misc.h"
 #include "tests/fake/fake_desktop.h"
 
@@ -105,87 +107,15 @@ Form_Seen Look_At(const fake::Fake_Form& f) {
     return s;
 }
 
-// The size, the centring on the 1920 x 1080 screen, the black panel, the
-// frame, the rows and the button row, from the fake's text measures.
-void Expect_Layout(const Row& row, int dpi, const Form_Seen& s, fake::Fake_Desktop& d) {
-    const double tpp = 1440.0 / dpi;
-    auto px = [&](int n) { return n * tpp; };
-    const auto& metrics = d.forms.metrics;
-    const Font_Spec text_font{"Courier New", metrics.Renderable_Size("Courier New", 14), true};
-    const double H = metrics.Text_Height(text_font, "H");
-    const std::size_t last = row.Lines.size();
-    double widest = 0;
-    for (const S& line : row.Lines) widest = std::max(widest, metrics.Text_Width(text_font, line));
-    const double width = px(100) + widest;
-    const double height = px(80) + (last + (row.Sel == 1 ? 3.0 : 7.5)) * H;
-    EXPECT_DOUBLE_EQ(s.Width, width);
-    EXPECT_DOUBLE_EQ(s.Height, height);
-    EXPECT_DOUBLE_EQ(s.Left, (1920 * tpp - width) / 2);
-    EXPECT_DOUBLE_EQ(s.Top, (1080 * tpp - height) / 2);
-
-    // The fake's window frame: 3 pixels on each side and a 20-pixel title bar.
-    const double cw = width - px(6), ch = height - px(26);
-    const bool buttons = !row.Buttons.empty();
-    ASSERT_EQ(s.Ops.size(), 6 + last + (buttons ? 2 : 0));
-    EXPECT_EQ(s.Ops[0].What, Draw_Op::Kind::Filled_Box);
-    EXPECT_EQ(s.Ops[0].Colour, Rgb(0, 0, 0));
-    EXPECT_DOUBLE_EQ(s.Ops[0].X2, cw);
-    EXPECT_DOUBLE_EQ(s.Ops[0].Y2, ch);
-    // The frame of width 19 round the client area (its insets are the frame's own tests).
-    EXPECT_EQ(s.Ops[1].Line_Width, 19);
-    EXPECT_DOUBLE_EQ(s.Ops[2].X2, cw);
-    EXPECT_DOUBLE_EQ(s.Ops[2].Y2, ch);
-
-    // The rows centred one under the other in yellow; empty rows keep their height.
-    const double first_y = px(20) + 2 * H;
-    for (std::size_t i = 0; i < last + (buttons ? 2 : 0); ++i) {
-        const Draw_Op& op = s.Ops[6 + i];
-        const S text = i < last ? row.Lines[i] : "";
-        SCOPED_TRACE("row " + std::to_string(i + 1));
-        if (i < last) {
-            EXPECT_DOUBLE_EQ(op.X1,
-                             text == " " ? 0 : (cw - metrics.Text_Width(text_font, text)) / 2);
-        }
-        EXPECT_DOUBLE_EQ(op.Y1, first_y + i * H);
-        EXPECT_EQ(op.Colour, d.forms.System_Color(14));
-        EXPECT_EQ(op.Font.Size, text_font.Size);
-    }
-
-    // The buttons: 20 points, 16 when a caption is longer than 10 characters.
-    std::size_t longest = 0;
-    for (const auto& [id, caption] : row.Buttons) longest = std::max(longest, caption.size());
-    const Font_Spec button_font{
-        "Courier New", metrics.Renderable_Size("Courier New", longest > 10 ? 16 : 20), true};
-    const std::size_t count = row.Buttons.size();
-    for (int id = 0; id <= 2; ++id) {
-        SCOPED_TRACE("button " + std::to_string(id));
-        const Button_Seen& b = s.Buttons[static_cast<std::size_t>(id)];
-        const bool shown = row.Buttons.count(id) > 0;
-        EXPECT_EQ(b.Visible, shown);
-        EXPECT_EQ(b.Enabled, shown);
-        if (!shown) continue;
-        double f = 0.375;
-        if (count == 2) f = id == 0 ? 1.0 / 6 : 7.0 / 12;
-        if (count == 3) f = id * 0.3 + 0.1;
-        EXPECT_DOUBLE_EQ(b.Left, px(20) + (cw - px(40)) * f);
-        EXPECT_DOUBLE_EQ(b.Top, first_y + (last + 2) * H);
-        EXPECT_DOUBLE_EQ(b.Width, count == 3 ? cw / 5 : cw / 4);
-        EXPECT_DOUBLE_EQ(b.Height, 2 * metrics.Text_Height(button_font, "H") + px(10));
-        EXPECT_EQ(b.Font_Size, button_font.Size);
-    }
-}
-
-TEST(Do_User_Msg, Every_Catalogue_Row_Shown_Laid_Out_And_Answered_At_96_And_120_Dpi) {
-    for (int dpi : {96, 120}) {
+TEST(Do_User_Msg, Every_Catalogue_Row_Shown_And_Answered) {
+    {
         // One dialog for all rows: each title starts again from the design.
         fake::Fake_Desktop d;
         Misc m(d.platform());
         m.Display_Font = "Courier New";
-        d.forms.Set_Dots_Per_Inch(dpi);
         for (const Row& row : Catalogue()) {
             SCOPED_TRACE("message " + std::to_string(row.Sel) + " ending \"" +
-                         (row.Lines.empty() ? S() : row.Lines.back()) + "\" at " +
-                         std::to_string(dpi) + " dpi");
+                         (row.Lines.empty() ? S() : row.Lines.back()) + "\"");
             m.Msg_Question = row.Question_Before;
             Form_Seen seen;
             fake::Screen_Snapshot shown;
@@ -222,32 +152,96 @@ TEST(Do_User_Msg, Every_Catalogue_Row_Shown_Laid_Out_And_Answered_At_96_And_120_
             EXPECT_EQ(m.Msg_Question, row.Question_After);
             EXPECT_TRUE(d.forms.live.empty());
             EXPECT_FALSE(m.MsgBox_Loaded);
-            Expect_Layout(row, dpi, seen, d);
         }
         EXPECT_TRUE(d.operator_.Done());
     }
 }
 
-// Worked by hand: "Hello" at 96 dpi. 14 points render as 19 px = 14.25 pt,
-// H = 22 px = 330; "Hello" is 5 * 14.25 * 12 = 855 wide; the buttons' 20
-// points render as 20.25 pt, 32 px high.
-TEST(Do_frmMsgBox, Hand_Worked_Information_At_96_Dpi) {
-    fake::Fake_Desktop d;
-    Misc m(d.platform());
-    m.Display_Font = "Courier New";
-    Form_Seen s;
-    d.operator_.On_Message(3).Run([&] { s = Look_At(*d.operator_.Current()); }).Press(1);
-    ASSERT_EQ(m.frmMsgBox().Do_User_Msg(3, S("Hello"), S("")), 1);
-    EXPECT_EQ(std::vector<double>({s.Width, s.Height, s.Left, s.Top}),
-              std::vector<double>({2355, 4335, 13222.5, 5932.5}));
-    ASSERT_EQ(s.Ops.size(), 10u);
-    EXPECT_EQ(s.Ops[5].X1, 270);  // the blue line, 18 px in
-    EXPECT_EQ(s.Ops[7].X1, 705);
-    EXPECT_EQ(s.Ops[7].Y1, 1290);
-    const Button_Seen& ok = s.Buttons[1];
-    EXPECT_EQ(std::vector<double>({ok.Left, ok.Top, ok.Width, ok.Height}),
-              std::vector<double>({924.375, 2280, 566.25, 1110}));
-    EXPECT_EQ(ok.Font_Size, 20.25f);
+// The dialog in a few numbers: the form (left, top, width, height), the
+// first text row (x, y, size), the shown buttons (index: left, top, width,
+// height, size).
+S Summary(const fake::Fake_Form& f) {
+    char buffer[160];
+    std::snprintf(buffer, sizeof buffer, "form %g %g %g %g;", f.Left(), f.Top(), f.Width(),
+                  f.Height());
+    S out = buffer;
+    for (const Draw_Op& op : f.Drawing()) {
+        if (op.What != Draw_Op::Kind::Text) continue;
+        std::snprintf(buffer, sizeof buffer, " text %g %g %g;", op.X1, op.Y1, op.Font.Size);
+        out += buffer;
+        break;
+    }
+    for (int id = 0; id <= 2; ++id) {
+        const Control_Model* c = f.Find_Control(id);
+        if (!c->Visible()) continue;
+        std::snprintf(buffer, sizeof buffer, " %d: %g %g %g %g %g;", id, c->Left(), c->Top(),
+                      c->Width(), c->Height(), c->Font().Size);
+        out += buffer;
+    }
+    return out;
+}
+
+// Where the designed sizes fit, the original layout; on a screen too
+// narrow for the longest line, text and buttons step down until the dialog
+// is on the screen.
+TEST(Do_frmMsgBox, Fixed_Twips_On_Chosen_Screens) {
+    const struct {
+        int Width, Height, Dpi, Sel;
+        const char* Seen;
+    } cases[] = {
+        {1920, 1080, 96, 0,
+         "form 7494 5767.5 13812 4665; text 705 960 14.25; 0: 1612.2 2610 2744.4 900 15.75; 1: "
+         "5548.8 2610 2744.4 900 15.75; 2: 9485.4 2610 2744.4 900 15.75;"},
+        {1280, 1024, 120, 2,
+         "form 42 3801 15276 4686; text 564 888 13.8; 0: 2694 2832 3801 888 16.2; 2: 8829 2832 "
+         "3801 888 16.2;"},
+        {800, 600, 96, 2,
+         "form 277.5 2606.25 11445 3787.5; text 705 750 9.75; 0: 2092.5 2100 2838.75 690 11.25; 2: "
+         "6573.75 2100 2838.75 690 11.25;"},
+        {1280, 1024, 141, 0,
+         "form 69.6702 3104.69 12933 4248.49; text 479.862 857.617 13.7872; 0: 1450.27 2491.66 "
+         "2574.34 837.319 15.8298; 1: 5189.09 2491.66 2574.34 837.319 15.8298; 2: 8927.91 2491.66 "
+         "2574.34 837.319 15.8298;"},
+    };
+    for (const auto& c : cases) {
+        fake::Fake_Desktop d;
+        Misc m(d.platform());
+        d.forms.Set_Dots_Per_Inch(c.Dpi);
+        d.forms.screen_width_px = c.Width, d.forms.screen_height_px = c.Height;
+        Select_Display_Font(m);
+        S seen;
+        d.operator_.On_Message(c.Sel).Run([&] { seen = Summary(*d.operator_.Current()); }).Press(0);
+        EXPECT_EQ(m.frmMsgBox().Do_User_Msg(c.Sel, true, S()), 0);
+        EXPECT_EQ(seen, c.Seen) << c.Width << "x" << c.Height << " at " << c.Dpi << " dpi";
+    }
+}
+
+// Tab moves the focus among the shown buttons, the green with it; the
+// button left behind takes the shadow colour again; a hidden button is
+// never reached nor green.
+TEST(Do_User_Msg, Tab_Moves_The_Green_With_The_Focus) {
+    const struct {
+        int16_t Sel;
+        std::vector<int> Focus;  // after 0, 1, 2 ... presses of Tab
+    } cases[] = {{0, {0, 1, 2, 0}}, {16, {0, 2, 0}}};
+    for (const auto& c : cases) {
+        fake::Fake_Desktop d;
+        Misc m(d.platform());
+        std::vector<Form_Seen> seen;
+        auto look = [&] { seen.push_back(Look_At(*d.operator_.Current())); };
+        d.operator_.On_Message(c.Sel).Run(look);
+        for (std::size_t i = 1; i < c.Focus.size(); ++i) d.operator_.Key(Key::Tab).Run(look);
+        d.operator_.Key(Key::Return, 13);
+        EXPECT_EQ(m.frmMsgBox().Do_User_Msg(c.Sel, true, S("Again?")), c.Focus.back());
+        ASSERT_EQ(seen.size(), c.Focus.size());
+        for (std::size_t i = 0; i < seen.size(); ++i) {
+            EXPECT_EQ(seen[i].Focused, c.Focus[i]) << "message " << c.Sel << ", Tab " << i;
+            for (int id = 0; id <= 2; ++id)
+                EXPECT_EQ(seen[i].Buttons[static_cast<std::size_t>(id)].Back,
+                          id == c.Focus[i] ? Green : d.forms.System_Color(16))
+                    << "message " << c.Sel << ", Tab " << i << ", button " << id;
+        }
+    }
 }
 
 TEST(Do_User_Msg, Stand_By_Takes_No_Input_And_Stays_Up_Until_Closed) {
