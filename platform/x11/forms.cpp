@@ -1,6 +1,7 @@
 #include "platform/x11/forms.h"
 
 #include <algorithm>
+#include <chrono>
 
 #include "platform/error.h"
 #include "platform/x11/event_wait.h"
@@ -67,14 +68,23 @@ void X11_Forms_Runtime::Do_Events() {
     bool busy = Pump(nullptr);
     busy = Run_Handlers(nullptr) || busy;
     Flush_All();
-    if (busy || XEventsQueued(display_.Dpy(), QueuedAfterFlush) > 0) return;
-    // 10 ms: the waits stay exact to the tick they need, and a title, a
-    // socket or an X event that comes ends the slice at once.
-    if (Event_Wait::Wait_For_Activity(10, display_.Fd())) {
+    using Clock = std::chrono::steady_clock;
+    if (busy || XEventsQueued(display_.Dpy(), QueuedAfterFlush) > 0) {
+        idle_since_ = Clock::time_point();
+        return;
+    }
+    // Nothing to do. A call that comes straight after another such call is
+    // a polling loop: it waits for the next event, a registered descriptor
+    // or 10 ms, so that the loop costs no CPU. A single call between two
+    // pieces of work (there are many at start-up) returns at once.
+    const bool looping = idle_since_ != Clock::time_point() &&
+                         Clock::now() - idle_since_ < std::chrono::milliseconds(2);
+    if (looping && Event_Wait::Wait_For_Activity(10, display_.Fd())) {
         Pump(nullptr);
         Run_Handlers(nullptr);
         Flush_All();
     }
+    idle_since_ = Clock::now();
 }
 
 double X11_Forms_Runtime::Screen_Width() const {

@@ -7,6 +7,7 @@
 // Message_Box, on the thread that calls them.
 #pragma once
 
+#include <chrono>
 #include <memory>
 #include <string>
 #include <vector>
@@ -29,9 +30,11 @@ class X11_Forms_Runtime : public Forms_Runtime {
     X11_Forms_Runtime& operator=(const X11_Forms_Runtime&) = delete;
 
     std::unique_ptr<Form> Load_Form(const Form_Design& design, Form_Events& events) override;
-    // Handles every pending X event and runs the forms' queued handlers;
-    // when there was nothing to do, waits up to 10 ms for the X connection or
-    // a descriptor registered with Event_Wait, and handles what came.
+    // Handles every pending X event and runs the forms' queued handlers.
+    // When there was nothing to do and the last call also had nothing to do
+    // and ended less than 2 ms ago (a polling loop), waits up to 10 ms for
+    // the X connection or a descriptor registered with Event_Wait, and
+    // handles what came.
     void Do_Events() override;
     void Message_Box(const std::string& text, const std::string& title) override;
     std::string App_Title() const override { return app_title_; }
@@ -61,6 +64,7 @@ class X11_Forms_Runtime : public Forms_Runtime {
     std::string app_title_;
     X11_Fonts fonts_;
     std::vector<X11_Form*> forms_;
+    std::chrono::steady_clock::time_point idle_since_;  // end of the last idle call
 };
 
 }  // namespace nrvnc

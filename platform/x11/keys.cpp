@@ -87,7 +87,10 @@ int Positional_Key(const std::string& position, bool digits_only) {
         const char* Row;
         const char* Keys;
     } rows[] = {{"AE", "1234567890"}, {"AD", "QWERTYUIOP"}, {"AC", "ASDFGHJKL"}, {"AB", "ZXCVBNM"}};
-    if (position.size() != 4 || !isdigit(position[2]) || !isdigit(position[3])) return 0;
+    auto digit = [&](std::size_t i) {
+        return isdigit(static_cast<unsigned char>(position[i])) != 0;
+    };
+    if (position.size() != 4 || !digit(2) || !digit(3)) return 0;
     const int column = std::stoi(position.substr(2));
     for (const auto& row : rows) {
         if (position.compare(0, 2, row.Row) != 0 || (digits_only && row.Keys != rows[0].Keys))

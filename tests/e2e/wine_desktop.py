@@ -43,6 +43,29 @@ def window_pixels(desktop, wid):
                   for y in range(h)]
 
 
+def close_start_menu(desktop, appear_within=0.0):
+    """Closes Wine's start menu, as a click beside it does, once it shows
+    (waiting up to `appear_within` seconds for it).
+
+    Wine's explorer answers the taskbar commands NRVNC posts at start-up and
+    at its end (WM_COMMAND 419 and 416 to Shell_TrayWnd) by opening its start
+    menu. An open menu takes the next click for itself, and one opened over
+    another is left on the screen for good, so each is closed at once."""
+    def menus():
+        return desktop.run("xdotool", "search", "--onlyvisible", "--classname", "explorer.exe",
+                           check=False).split()
+
+    end = time.time() + appear_within
+    while not menus() and time.time() < end:
+        time.sleep(0.05)
+    end = time.time() + 5
+    while menus():
+        if time.time() > end:
+            raise AssertionError("Wine's start menu does not close")
+        desktop.run("xdotool", "mousemove", "1279", "799", "click", "1")
+        time.sleep(0.2)
+
+
 def button_centres(desktop, wid):
     """Where to click the buttons of a form, left to right.
 
@@ -50,8 +73,17 @@ def button_centres(desktop, wid):
     by their look: both dialogs end with one row of buttons, filled boxes of
     one colour on the black panel, narrower than half the form (the frame's
     lines run its whole width, letters are narrower). The lowest row of
-    such boxes is their bottom edge; the click goes a little above it."""
-    w, h, rows = window_pixels(desktop, wid)
+    such boxes is their bottom edge; the click goes a little above it. A
+    form that is not painted yet is looked at again."""
+    end = time.time() + 10
+    while True:
+        found = _button_row(*window_pixels(desktop, wid))
+        if found or time.time() > end:
+            return found
+        time.sleep(0.2)
+
+
+def _button_row(w, h, rows):
     for y in range(h - 1, 0, -1):
         runs, x = [], 0
         while x < w:

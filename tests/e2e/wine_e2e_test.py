@@ -1,7 +1,7 @@
 """Whole-program runs of NRVNC.exe under 64-bit Wine.
 
-The x86_64 NRVNC_e2e.exe (the loopback copy: repeater "localhost", FTP
-server 127.0.0.1, the internet-check address from NRVNC_E2E_CHECK_URL) and
+The x86_64 NRVNC_e2e.exe (the copy whose built-in repeater, FTP server and
+internet-check address each run names in NRVNC_E2E_* variables) and
 the Windows viewer stand-in run from a fresh working directory under Wine,
 on the display and prefix that wine_desktop.py set up for this test run,
 with openbox managing the windows. The peers are the same real programs as
@@ -27,7 +27,7 @@ import unittest
 
 sys.path.insert(0, os.path.dirname(os.path.abspath(__file__)))
 from desktop_harness import free_port  # noqa: E402
-from wine_desktop import Wine_Desktop, button_centres  # noqa: E402
+from wine_desktop import Wine_Desktop, button_centres, close_start_menu  # noqa: E402
 
 BIN = os.environ.get("NRVNC_WINE_BIN", "")
 VIEWER = os.environ.get("NRVNC_WINE_VIEWER", "")
@@ -92,8 +92,8 @@ class Wine_Program(unittest.TestCase):
         shutil.copy(BIN, os.path.join(self.work, "NRVNC.exe"))
         self.nrvnc = None
         self.ftp_port = 0
-        # Nothing listens on the repeater host of the loopback copy's
-        # default settings ("localhost", 5901) unless a case says so.
+        # The built-in repeater of this run: nothing listens there.
+        self.default_repeater = free_address(5901)
 
     def tearDown(self):
         for pid in self.wine.windows_processes("vncviewer.exe"):
@@ -126,12 +126,16 @@ class Wine_Program(unittest.TestCase):
         # The internet-check address of this run; nothing listens on it
         # when the internet is to be down.
         env = {"NRVNC_E2E_CHECK_URL": "http://127.0.0.1:%d/" % port,
+               "NRVNC_E2E_REPEATER_HOST": self.default_repeater,
                "NRVNC_VIEWER_HOLD_STATUS_MS": "700"}
         if self.ftp_port:
             env["NRVNC_FTP_PORT"] = str(self.ftp_port)
         env.update(viewer_env or {})
         self.nrvnc = self.wine.start_program(os.path.join(self.work, "NRVNC.exe"), self.work,
                                              env=env, name="nrvnc")
+        # The taskbar command of the start-up comes before the first dialog.
+        self.desktop.wait_for(r"^  Norvane  ---  Message # \d+$", timeout=30)
+        close_start_menu(self.desktop, appear_within=1)
 
     def shot(self, name):
         if SHOTS:
@@ -140,9 +144,11 @@ class Wine_Program(unittest.TestCase):
 
     def wait_end(self, timeout=30):
         try:
-            return self.nrvnc.wait(timeout=timeout)
+            status = self.nrvnc.wait(timeout=timeout)
         except subprocess.TimeoutExpired:
             self.fail("NRVNC.exe did not end; windows: %s" % self.desktop.titles())
+        close_start_menu(self.desktop, appear_within=1)  # from its last taskbar command
+        return status
 
     def viewer_command_lines(self):
         """What GetCommandLineA gave each viewer, one line per start."""
@@ -207,7 +213,7 @@ class Wine_Program(unittest.TestCase):
         self.assertEqual(self.viewer_command_lines(),
                          ["vncviewer -viewonly " + OPTIONS + host + PLUGIN])
         self.assertEqual(self.file_bytes(self.program_files_ini()),
-                         host.encode() + b"\r\nlocalhost\r\n5901\r\n")
+                         b"%s\r\n%s\r\n5901\r\n" % (host.encode(), self.default_repeater.encode()))
 
     def test_internet_session_fetches_repeater_and_connects_through_it(self):
         d = self.desktop
@@ -309,7 +315,8 @@ class Wine_Program(unittest.TestCase):
                          ["vncviewer -viewonly " + OPTIONS + "Host Computer Name or IP Address" +
                           PLUGIN])
         self.assertEqual(self.file_bytes(self.local_app_data, "NRVNC", "NRVNC.INI"),
-                         b"Host Computer Name or IP Address\r\nlocalhost\r\n5901\r\n")
+                         b"Host Computer Name or IP Address\r\n%s\r\n5901\r\n" %
+                         self.default_repeater.encode())
         self.assertEqual(self.file_bytes(self.program_files, "NRVNC"), b"in the way")
 
     def test_no_internet_offers_local_only(self):

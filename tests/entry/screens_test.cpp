@@ -51,29 +51,30 @@ TEST_F(Entry_Test, EditingScreensShowCaptionLabelValueAndButtons) {
 // Accept writes whatever is in the field, even nothing; Esc and Exit Program
 // keep the value from before the screen. The other variables stay.
 TEST_F(Entry_Test, EditingScreensWriteOnlyOnAccept) {
-    for (int sel = 2; sel <= 4; ++sel) {
-        for (const std::string ending : {"accept", "accept-empty", "esc", "exit"}) {
-            m.Host_Name = "old-host", m.Repeater_IP = "1.2.3.4", m.Port_Num = "5901";
-            const std::string before = Variable_Of(sel);
-            d.operator_.On_Screen(Caption_Of(sel)).Clear_Field();
-            if (ending != "accept-empty") d.operator_.Type("99");
-            if (ending == "esc") {
-                d.operator_.Key(Key::Escape);
-            } else {
-                d.operator_.Press(ending == "exit" ? Exit_Id : Accept_Id);
-            }
-            const uint8_t result = ending == "esc"    ? Entry_Escape
-                                   : ending == "exit" ? Entry_Exit
-                                                      : Entry_Accept;
-            EXPECT_EQ(Run_Screen(sel), result) << sel << " " << ending;
-            const std::string written = ending == "accept"         ? "99"
-                                        : ending == "accept-empty" ? ""
-                                                                   : before;
-            EXPECT_EQ(Variable_Of(sel), written) << sel << " " << ending;
-            EXPECT_EQ(m.Host_Name + m.Repeater_IP + m.Port_Num,
-                      (sel == 2 ? written : "old-host") + (sel == 3 ? written : "1.2.3.4") +
-                          (sel == 4 ? written : "5901"));
+    const struct {
+        int Sel;
+        std::string Typed;
+        int Button;  // 0: Esc
+        uint8_t Result;
+        std::string Values;  // host|repeater|port afterwards
+    } cases[] = {
+        {2, "", Accept_Id, Entry_Accept, "|1.2.3.4|5901"},
+        {3, "99", Accept_Id, Entry_Accept, "old-host|99|5901"},
+        {4, "", Accept_Id, Entry_Accept, "old-host|1.2.3.4|"},
+        {2, "99", 0, Entry_Escape, "old-host|1.2.3.4|5901"},
+        {3, "99", Exit_Id, Entry_Exit, "old-host|1.2.3.4|5901"},
+        {4, "99", 0, Entry_Escape, "old-host|1.2.3.4|5901"},
+    };
+    for (const auto& c : cases) {
+        m.Host_Name = "old-host", m.Repeater_IP = "1.2.3.4", m.Port_Num = "5901";
+        d.operator_.On_Screen(Caption_Of(c.Sel)).Clear_Field().Type(c.Typed);
+        if (c.Button) {
+            d.operator_.Press(c.Button);
+        } else {
+            d.operator_.Key(Key::Escape);
         }
+        EXPECT_EQ(Run_Screen(c.Sel), c.Result) << c.Sel;
+        EXPECT_EQ(m.Host_Name + "|" + m.Repeater_IP + "|" + m.Port_Num, c.Values) << c.Sel;
     }
 }
 
@@ -137,17 +138,6 @@ TEST_F(Entry_Test, InvalidAccessCodesBringUpTheMessageBoxAndKeepTheText) {
         EXPECT_EQ(shown.Title, "NRVNC");
     }
     EXPECT_EQ(m.Access_Code, "2468");
-}
-
-TEST_F(Entry_Test, EscAndExitLeaveTheAccessCodeUnchangedAndHoldNothing) {
-    m.Repeater_Found = false;
-    m.Access_Code = "1111";
-    d.operator_.On_Screen(Code_Caption).Type("9999").Key(Key::Escape);
-    EXPECT_EQ(box().User_Input_Form0(), Entry_Escape);
-    d.operator_.On_Screen(Code_Caption).Type("9999").Press(Exit_Id);
-    EXPECT_EQ(box().User_Input_Form0(), Entry_Exit);
-    EXPECT_EQ(m.Access_Code, "1111");
-    EXPECT_EQ(m.Held_Code_Text, "");
 }
 
 TEST_F(Entry_Test, HeldCodeTextCarriesTheCodeAcrossEditIPAndEditPort) {

@@ -90,7 +90,7 @@ std::string Fake_Files::Write_Temporary_File(const std::string& beside_path,
     if (cut != std::string::npos && !folders.count(path.substr(0, cut)))
         throw Runtime_Error(Error_Number::Path_Not_Found, "Path not found");
     if (files.count(path)) throw Runtime_Error(Error_Number::Path_File_Access_Error, "File exists");
-    if (temporary_fails || unwritable.count(path))
+    if (unwritable.count(path))
         throw Runtime_Error(Error_Number::Permission_Denied, "Permission denied");
     // A crash leaves what was written so far; a reported failure nothing.
     Point();
@@ -236,7 +236,7 @@ public:
         if (state_ != Socket_State::Closed) throw Runtime_Error(40020, "Invalid operation at current state");
         if (d_.network.unresolvable.count(host_)) throw Runtime_Error(11001, "Authoritative answer: Host not found");
         log_ = static_cast<int>(d_.network.connections.size());
-        d_.network.connections.push_back({host_, port_, d_.clock.now, std::nullopt, false});
+        d_.network.connections.push_back({host_, port_, d_.clock.now, std::nullopt});
         started_ = d_.clock.now;
         state_ = Socket_State::Connecting;
     }
@@ -253,7 +253,6 @@ public:
         if (it->second.What != Endpoint::Kind::Refuse) {
             state_ = Socket_State::Connected;
             reset_next_ = it->second.What == Endpoint::Kind::Accept_Then_Reset;
-            d_.network.connections[static_cast<std::size_t>(log_)].Accepted = true;
         } else {
             state_ = Socket_State::Error;
         }
@@ -282,7 +281,6 @@ bool Fake_Network::Check_Internet_Connection(const std::string& url) {
 
 Ftp_Client::Handle Fake_Ftp::Internet_Open(const std::string& agent) {
     calls.push_back("open " + agent);
-    if (open_fails) return 0;
     Handle h = next_++;
     open_handles.insert(h);
     return h;
@@ -295,7 +293,7 @@ Ftp_Client::Handle Fake_Ftp::Internet_Connect(Handle session, const std::string&
     bool url_form = server.rfind("ftp://", 0) == 0;
     std::string name = url_form ? server.substr(6) : server;
     auto it = servers.find(name);
-    if (it == servers.end() || !it->second.Reachable || it->second.Login_Refused) return 0;
+    if (it == servers.end() || it->second.Login_Refused) return 0;
     if (url_form ? !it->second.Accept_Url_Name : !it->second.Accept_Plain_Name) return 0;
     Handle h = next_++;
     open_handles.insert(h);
@@ -379,7 +377,6 @@ Fake_Form::Fake_Form(Fake_Desktop& d, const Form_Design& design, Form_Events& ev
 
 Fake_Form::~Fake_Form() {
     std::erase(d_.forms.live, this);
-    ++d_.forms.unloads;
 }
 
 void Fake_Form::Raised() {

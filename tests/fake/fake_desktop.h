@@ -64,8 +64,7 @@ public:
     void Create_Folder(const std::string& path) override;
     std::string Read_Head(const std::string& path, std::size_t max_bytes) override;
     void Write_File(const std::string& path, const std::string& bytes) override;
-    // "<beside>.tmp<n>"; fails with nothing left when temporary_fails is set
-    // or the name is in unwritable.
+    // "<beside>.tmp<n>"; fails with nothing left when that name is unwritable.
     std::string Write_Temporary_File(const std::string& beside_path,
                                      const std::string& bytes) override;
     void Replace_File(const std::string& from, const std::string& to) override;
@@ -79,7 +78,6 @@ public:
     std::set<std::string> unreadable;          // reading raises
     std::set<std::string> uncreatable_folders;
     std::set<std::string> unwritable;          // writing a file of this path raises
-    bool temporary_fails = false;              // no temporary file can be made
     int temporaries_made = 0;
     std::map<std::string, std::string> environment;
 
@@ -158,11 +156,9 @@ struct Fake_Connection_Log {
     int32_t Port;
     uint32_t Started;
     std::optional<uint32_t> Closed;
-    bool Accepted = false;
 };
 
 struct Fake_Ftp_Server {
-    bool Reachable = true;
     bool Accept_Plain_Name = true;   // "ftp.example" form
     bool Accept_Url_Name = true;     // "ftp://ftp.example" form
     bool Login_Refused = false;
@@ -185,7 +181,6 @@ public:
     void Close_Handle(Handle handle) override;
 
     std::map<std::string, Fake_Ftp_Server> servers;  // by plain server name
-    bool open_fails = false;
     std::vector<std::string> calls;  // "open NR...", "connect ftp.x user pw", "cd X", "get a b ascii", "close 2"
     std::set<Handle> open_handles;
 
@@ -278,7 +273,6 @@ public:
     Fake_Metrics metrics;
     std::vector<Fake_Form*> live;  // loaded forms, in load order
     std::vector<std::string> loaded_captions;  // every load, by designed caption
-    int unloads = 0;
     std::vector<Message_Box_Log> message_boxes;
     uint32_t event_step_ms = 1;
     uint64_t do_events_calls = 0;

@@ -499,9 +499,13 @@ TEST_F(Desktop_Test, FindsOtherProgramsWindowsByTitleInAnyCaseInsideFrames) {
                                 {"VNC Viewer", false},
                                 {"VNC Viewer : Connection Details ", false}})
         EXPECT_EQ(desktop.Window_Exists(title), found) << title;
+    // Later answers follow the server's news of each change.
+    auto becomes = [&](const char* title, bool found) {
+        return Wait_Until([&] { return desktop.Window_Exists(title) == found; }, 5s);
+    };
     XDestroyWindow(c_, w);
     XSync(c_, False);
-    EXPECT_FALSE(desktop.Window_Exists("VNC Viewer : Connection Details"));
+    EXPECT_TRUE(becomes("VNC Viewer : Connection Details", false));
 
     // A frame as a window manager makes it: untitled, holding a decoration
     // window and the client, which carries WM_STATE.
@@ -516,8 +520,12 @@ TEST_F(Desktop_Test, FindsOtherProgramsWindowsByTitleInAnyCaseInsideFrames) {
     XChangeProperty(c_, client, wm_state_atom, wm_state_atom, 32, PropModeReplace,
                     reinterpret_cast<unsigned char*>(wm_state), 2);
     XSync(c_, False);
-    EXPECT_TRUE(desktop.Window_Exists("status of connection"));
+    EXPECT_TRUE(becomes("status of connection", true));
     EXPECT_FALSE(desktop.Window_Exists("decoration"));  // not a top-level window
+    XStoreName(c_, client, "Connected");  // a new title inside the frame
+    XSync(c_, False);
+    EXPECT_TRUE(becomes("connected", true));
+    EXPECT_FALSE(desktop.Window_Exists("status of connection"));
 }
 
 TEST_F(Desktop_Test, TaskbarCommandsMinimiseAndGiveBackTheClientsOfAWindowManager) {
