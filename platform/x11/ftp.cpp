@@ -50,16 +50,17 @@ bool Bind(void* library, const char* name, F& function) {
 // The library of that file name (empty: the usual names), loaded once and
 // kept to the end; nullptr when there is none.
 const Curl_Library* Load_Curl(const std::string& file_name) {
-    static std::map<std::string, const Curl_Library*> loaded;
-    auto found = loaded.find(file_name);
-    if (found != loaded.end()) return found->second;
-    const Curl_Library*& result = loaded[file_name];
+    // Never destroyed: the library stays loaded to the end of the process.
+    static auto* loaded = new std::map<std::string, std::unique_ptr<Curl_Library>>;
+    auto found = loaded->find(file_name);
+    if (found != loaded->end()) return found->second.get();
+    std::unique_ptr<Curl_Library>& result = (*loaded)[file_name];
     std::vector<std::string> names{file_name};
     if (file_name.empty()) names = {"libcurl.so.4", "libcurl-gnutls.so.4"};
     void* library = nullptr;
     for (const std::string& name : names)
         if ((library = dlopen(name.c_str(), RTLD_NOW | RTLD_LOCAL)) != nullptr) break;
-    if (library == nullptr) return result = nullptr;
+    if (library == nullptr) return nullptr;
     auto curl = std::make_unique<Curl_Library>();
     if (!Bind(library, "curl_global_init", curl->Global_Init) ||
         !Bind(library, "curl_easy_init", curl->Easy_Init) ||
@@ -72,9 +73,10 @@ const Curl_Library* Load_Curl(const std::string& file_name) {
         !Bind(library, "curl_easy_strerror", curl->Strerror) ||
         curl->Global_Init(CURL_GLOBAL_DEFAULT) != CURLE_OK) {
         dlclose(library);
-        return result = nullptr;
+        return nullptr;
     }
-    return result = curl.release();
+    result = std::move(curl);
+    return result.get();
 }
 
 }  // namespace
