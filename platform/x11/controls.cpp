@@ -59,7 +59,7 @@ X11_Control::~X11_Control() {
     XDestroyWindow(x_.Dpy(), window_);
 }
 
-void X11_Control::Update(const Control_Model& model, bool focused) {
+void X11_Control::Update(const Control_Model& model, bool focused, bool paint) {
     double tpp = x_.Twips_Per_Pixel();
     int x = Twips_To_Px(model.Left(), tpp), y = Twips_To_Px(model.Top(), tpp);
     int w = std::max(1, Twips_To_Px(model.Width(), tpp));
@@ -84,7 +84,8 @@ void X11_Control::Update(const Control_Model& model, bool focused) {
     if (model.Visible() && !mapped_) XMapWindow(x_.Dpy(), window_);
     if (!model.Visible() && mapped_) XUnmapWindow(x_.Dpy(), window_);
     mapped_ = model.Visible();
-    Paint(model, focused);
+    // A hidden control is painted when it is shown (which updates it again).
+    if (paint && mapped_) Paint(model, focused);
 }
 
 void X11_Control::Set_Pressed(const Control_Model& model, bool focused, bool pressed) {

@@ -26,9 +26,9 @@ class X11_Control {
     Window Handle() const { return window_; }
     int Id() const { return id_; }
 
-    // Brings the window in line with the model (geometry, visibility) and
-    // repaints it.
-    void Update(const Control_Model& model, bool focused);
+    // Brings the window in line with the model (geometry, visibility) and,
+    // when asked to and the control is visible, repaints it.
+    void Update(const Control_Model& model, bool focused, bool paint = true);
     // The look of a button held down with the mouse.
     void Set_Pressed(const Control_Model& model, bool focused, bool pressed);
     // The character position in a text box nearest to x (pixels in the box).

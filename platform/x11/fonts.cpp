@@ -10,6 +10,34 @@
 
 namespace nrvnc {
 
+namespace {
+
+// Loads fontconfig's configuration once, before anything else asks for it.
+// fontconfig's own first load also parses every rule template it ships
+// (a third of the start-up's work) only to describe them to its tools;
+// matching uses just the configuration that is in force, which is all this
+// reads. Where that configuration cannot be read as is (no configuration
+// file, no cache folder named), fontconfig's own load and its fallbacks are
+// used.
+void Load_Font_Configuration() {
+    static const bool Loaded = [] {
+        FcConfig* config = FcConfigCreate();
+        if (!config) return FcInit() == FcTrue;
+        bool own = FcConfigParseAndLoad(config, nullptr, FcTrue) == FcTrue;
+        if (own) {
+            FcStrList* caches = FcConfigGetCacheDirs(config);
+            own = caches && FcStrListNext(caches) != nullptr;
+            if (caches) FcStrListDone(caches);
+        }
+        own = own && FcConfigBuildFonts(config) == FcTrue && FcConfigSetCurrent(config) == FcTrue;
+        FcConfigDestroy(config);  // the current configuration keeps its own reference
+        return own || FcInit() == FcTrue;
+    }();
+    (void)Loaded;
+}
+
+}  // namespace
+
 X11_Fonts::X11_Fonts(X11_Display& display) : x_(display) {}
 
 X11_Fonts::~X11_Fonts() {
@@ -30,6 +58,7 @@ XftFont* X11_Fonts::Open(const Font_Spec& font) const {
     auto key = std::make_tuple(font.Name, px, font.Bold);
     auto it = open_.find(key);
     if (it != open_.end()) return it->second;
+    Load_Font_Configuration();
     std::string family = font.Name.empty() ? std::string("monospace") : To_Utf8(font.Name);
     XftFont* f =
         XftFontOpen(x_.Dpy(), x_.Screen(), XFT_FAMILY, XftTypeString, family.c_str(),
@@ -64,6 +93,7 @@ double X11_Fonts::Text_Height(const Font_Spec& font, const std::string&) const {
 }
 
 bool Family_Resolves_To(const std::string& family, const std::vector<std::string>& accepted) {
+    Load_Font_Configuration();
     FcPattern* pattern = FcNameParse(reinterpret_cast<const FcChar8*>(""));
     if (!pattern) return false;
     FcPatternAddString(pattern, FC_FAMILY, reinterpret_cast<const FcChar8*>(family.c_str()));
@@ -89,6 +119,7 @@ bool Family_Resolves_To(const std::string& family, const std::vector<std::string
 const std::vector<std::string>& X11_Fonts::Families() const {
     if (families_read_) return families_;
     families_read_ = true;
+    Load_Font_Configuration();
     std::set<std::string> names;
     FcPattern* pattern = FcPatternCreate();
     FcObjectSet* objects = FcObjectSetBuild(FC_FAMILY, nullptr);

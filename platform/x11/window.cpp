@@ -235,16 +235,19 @@ void X11_Form::Paint_Drawing() {
     drawing_dirty_ = false;
 }
 
-void X11_Form::Update_Control(int id) {
+void X11_Form::Update_Control(int id, bool paint) {
     auto it = controls_.find(id);
     Control_Model* model = Find_Control(id);
     if (it == controls_.end() || !model) return;
-    it->second->Update(*model, Focused_Id() == id);
+    it->second->Update(*model, Focused_Id() == id, paint);
 }
 
 void X11_Form::Flush() {
     if (window_dirty_) Apply_Window();
-    if (drawing_dirty_) Paint_Drawing();
+    // A form that is not on screen paints nothing: what it shows is painted,
+    // as it is then, when it is shown. Forms built only to measure, and the
+    // faces a dialog changes before it appears, cost no drawing and no font.
+    if (drawing_dirty_ && mapped_) Paint_Drawing();
     if (shown_focus_ != Focused_Id()) {
         dirty_controls_.insert(shown_focus_);
         dirty_controls_.insert(Focused_Id());
@@ -252,7 +255,14 @@ void X11_Form::Flush() {
     }
     std::set<int> dirty;
     dirty.swap(dirty_controls_);
-    for (int id : dirty) Update_Control(id);
+    if (mapped_) {
+        dirty.merge(unpainted_controls_);
+        unpainted_controls_.clear();
+    }
+    for (int id : dirty) {
+        Update_Control(id, mapped_);
+        if (!mapped_) unpainted_controls_.insert(id);
+    }
 }
 
 void X11_Form::Focus_Changed() {

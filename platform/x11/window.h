@@ -63,7 +63,7 @@ class X11_Form : public Form_Model {
     void Apply_Decorations();
     void Set_Initial_State(bool iconic);
     void Paint_Drawing();
-    void Update_Control(int id);
+    void Update_Control(int id, bool paint);
     void Take_Focus();
     void Handle_Key(XKeyEvent& event);
     void Handle_Button(XButtonEvent& event, bool press, bool accept_input);
@@ -77,6 +77,7 @@ class X11_Form : public Form_Model {
 
     bool window_dirty_ = true, drawing_dirty_ = true;
     std::set<int> dirty_controls_;
+    std::set<int> unpainted_controls_;  // changed while the form was off screen
     int shown_focus_ = -1;
 
     // What the X server was last told.
