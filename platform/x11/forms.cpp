@@ -2,6 +2,7 @@
 
 #include <algorithm>
 #include <chrono>
+#include <utility>
 
 #include "platform/error.h"
 #include "platform/x11/event_wait.h"
@@ -20,9 +21,11 @@ std::unique_ptr<Form> X11_Forms_Runtime::Load_Form(const Form_Design& design, Fo
 
 void X11_Forms_Runtime::Add(X11_Form* form) {
     forms_.push_back(form);
+    forms_changed_ = true;
 }
 void X11_Forms_Runtime::Remove(X11_Form* form) {
     std::erase(forms_, form);
+    forms_changed_ = true;
 }
 
 bool X11_Forms_Runtime::Is_Live(X11_Form* form) const {
@@ -65,7 +68,10 @@ bool X11_Forms_Runtime::Run_Handlers(X11_Form* only) {
 
 void X11_Forms_Runtime::Do_Events() {
     Flush_All();
-    bool busy = Pump(nullptr);
+    // A form loaded or unloaded since the last call is a step of work, not
+    // a turn of a polling loop.
+    bool busy = std::exchange(forms_changed_, false);
+    busy = Pump(nullptr) || busy;
     busy = Run_Handlers(nullptr) || busy;
     Flush_All();
     using Clock = std::chrono::steady_clock;
@@ -73,13 +79,21 @@ void X11_Forms_Runtime::Do_Events() {
         idle_since_ = Clock::time_point();
         return;
     }
-    // Nothing to do. A call that comes straight after another such call is
-    // a polling loop: it waits for the next event, a registered descriptor
-    // or 10 ms, so that the loop costs no CPU. A single call between two
-    // pieces of work (there are many at start-up) returns at once.
+    // Nothing to do. A call that comes straight after another such call,
+    // with no form loaded or unloaded in between, is a polling loop: it
+    // waits for the next event, a registered descriptor or a slice of time,
+    // so that the loop costs no CPU. The slice grows with the time the loop
+    // has found nothing, from 1 ms to 10 ms, so that the few calls between
+    // steps of work (there are many at start-up) hold up next to nothing.
+    // A single call between two pieces of work returns at once.
+    const Clock::time_point now = Clock::now();
     const bool looping = idle_since_ != Clock::time_point() &&
-                         Clock::now() - idle_since_ < std::chrono::milliseconds(2);
-    if (looping && Event_Wait::Wait_For_Activity(10, display_.Fd())) {
+                         now - idle_since_ < std::chrono::milliseconds(2);
+    if (!looping) loop_since_ = now;
+    const auto found_nothing =
+        std::chrono::duration_cast<std::chrono::milliseconds>(now - loop_since_).count();
+    const int slice = static_cast<int>(std::clamp<long long>(found_nothing, 1, 10));
+    if (looping && Event_Wait::Wait_For_Activity(slice, display_.Fd())) {
         Pump(nullptr);
         Run_Handlers(nullptr);
         Flush_All();

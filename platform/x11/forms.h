@@ -65,6 +65,8 @@ class X11_Forms_Runtime : public Forms_Runtime {
     X11_Fonts fonts_;
     std::vector<X11_Form*> forms_;
     std::chrono::steady_clock::time_point idle_since_;  // end of the last idle call
+    std::chrono::steady_clock::time_point loop_since_;  // first idle call of the loop
+    bool forms_changed_ = false;  // a form was loaded or unloaded since the last call
 };
 
 }  // namespace nrvnc
