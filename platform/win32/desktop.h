@@ -2,6 +2,11 @@
 // windows and the taskbar.
 #pragma once
 
+#ifndef NOMINMAX
+#define NOMINMAX
+#endif
+#include <windows.h>
+
 #include <chrono>
 #include <string>
 #include <vector>
@@ -27,9 +32,11 @@ class Win32_Desktop : public Desktop {
   private:
     struct Answer {
         std::string Title;
-        bool Exists;
+        HWND Window;        // what FindWindowA gave, null when nothing
+        std::wstring Text;  // that window's title when it was found
         std::chrono::steady_clock::time_point When;
     };
+    static bool Ask(Answer& answer);
     static constexpr std::size_t Answers_Kept = 8;
     std::vector<Answer> answers_;
 };
