@@ -183,12 +183,14 @@ Session::Change Session::Step() {
 }
 
 Clock::time_point Session::Next_Step() const {
-    auto next = Clock::now() + Ms(1000);
+    const auto now = Clock::now();
+    auto next = now + Ms(1000);
     if (Show_Status_ && !Status_Up_ && !Main_Up_ && !Box_Up_) next = std::min(next, Status_At_);
     if (Attempt_->Get_Outcome() == 0) next = std::min(next, Deadline_);
-    // Once the box is up the status window's time no longer matters (waking
-    // for it would spin).
-    if (Status_Up_ && !Box_Up_) next = std::min(next, Status_Shown_ + Hold_);
+    // The status window's minimum time matters only until it has passed
+    // (waking for it later would spin).
+    if (Status_Up_ && !Box_Up_ && Status_Shown_ + Hold_ > now)
+        next = std::min(next, Status_Shown_ + Hold_);
     return next;
 }
 
