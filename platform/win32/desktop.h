@@ -21,12 +21,14 @@ class Win32_Desktop : public Desktop {
     // window, hidden ones included; the system compares without regard to
     // letter case. An answer less than 8 ms old is given again without
     // asking (the title compared exactly), so a polling loop that waits
-    // 10 ms between passes still asks in every pass.
+    // 10 ms between passes still asks in every pass; a window found before
+    // that still bears the same text answers for FindWindowA.
     bool Window_Exists(const std::string& title) override;
 
     // Taskbar_Minimize_All and Taskbar_Undo_Minimize_All are posted as
-    // WM_COMMAND to the window of class "Shell_TrayWnd". Without one, and
-    // for any other command, nothing happens.
+    // WM_COMMAND to the window of class "Shell_TrayWnd" when it is visible.
+    // Without one (or with Wine's hidden one), and for any other command,
+    // nothing happens.
     void Post_Taskbar_Command(int command) override;
 
   private:
