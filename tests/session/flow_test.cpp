@@ -139,16 +139,11 @@ TEST(Session, Flows_Of_Start_Up_Network_Question_And_Entry) {
         {"empty host name, No ends", "#0 Local host clear Accept #16 No", "",
          Rejected("", host_rejected, "host name or IP address")},
         // Back at the question before any launch: the settings are read again.
+        // (Esc on the address and port screens: the rejected values' runs.)
         {"Esc on the host and code screens: the network question again",
          "stored #0 Local host Esc " + To_Code + "Esc #0 Exit_VNC",
          "read 3; downloads 1; probes 10.1.1.9:5905"},
-        {"Esc on the address and port screens: the code screen again",
-         Not_Found + "Edit_IP ip '5 Esc code Edit_Port port '5 Esc code Exit_Program",
-         Probed,
-         {},
-         Code_Screen_Shows("10.1.1.9", "5905", true)},
         {"Exit Program on the host screen", "stored #0 Local host 'x Exit_Program", "read 1"},
-        {"Exit Program on the code screen", Not_Found + "'12 Exit_Program", Probed},
         {"Exit Program on the address screen", Not_Found + "Edit_IP ip Exit_Program", Probed},
         {"Exit Program on the port screen", Not_Found + "Edit_Port port Exit_Program", Probed},
     });
