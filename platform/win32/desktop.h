@@ -16,8 +16,9 @@ class Win32_Desktop : public Desktop {
     bool Window_Exists(const std::string& title) override;
 
     // Taskbar_Minimize_All and Taskbar_Undo_Minimize_All are posted as
-    // WM_COMMAND to the window of class "Shell_TrayWnd". Without one, and
-    // for any other command, nothing happens.
+    // WM_COMMAND to the window of class "Shell_TrayWnd" when it is visible.
+    // Without one (or with Wine's hidden one), and for any other command,
+    // nothing happens.
     void Post_Taskbar_Command(int command) override;
 };
 
