@@ -222,7 +222,7 @@ TEST(Do_User_Msg, Tab_Moves_The_Green_With_The_Focus) {
     }
 }
 
-TEST(Do_User_Msg, Stand_By_Takes_No_Input_And_Stays_Up_Until_Closed) {
+TEST(Do_User_Msg, Stand_By_Takes_No_Input_And_Stays_Up) {
     fake::Fake_Desktop d;
     Misc m(d.platform());
     FrmMsgBox& box = m.frmMsgBox();
@@ -236,11 +236,7 @@ TEST(Do_User_Msg, Stand_By_Takes_No_Input_And_Stays_Up_Until_Closed) {
     for (int i = 0; i < 10; ++i) m.Do_Events();
     EXPECT_EQ(d.forms.live.size(), 1u);
     EXPECT_TRUE(form->Visible());
-    EXPECT_TRUE(m.MsgBox_Loaded);
-
-    box.Close_frmMsgBox();
-    EXPECT_FALSE(m.MsgBox_Loaded);
-    EXPECT_TRUE(d.forms.live.empty());
+    EXPECT_TRUE(m.MsgBox_Loaded);  // closing it: the catalogue's stand-by row
 }
 
 TEST(Do_User_Msg, Keys_And_Access_Letters_Press_Only_Shown_Buttons) {
