@@ -493,9 +493,6 @@ std::pair<int, int> Key_Of(char c) {
         case ' ': return {Key::Space, ' '};
         case '-': return {189, '-'};
         case '/': return {191, '/'};
-        case ':': return {186, ':'};
-        case '\\': return {220, '\\'};
-        case ',': return {188, ','};
         default: return {0, u};
     }
 }
