@@ -1,6 +1,7 @@
 #include "platform/win32/forms.h"
 
 #include <algorithm>
+#include <chrono>
 
 #include "platform/error.h"
 #include "platform/win32/event_wait.h"
@@ -13,7 +14,11 @@ namespace {
 // Messages handled in one pass of Do_Events at most, so that a window that
 // keeps posting to itself cannot hold the program's loops.
 constexpr int Messages_Per_Pass = 1000;
-constexpr int Wait_Slice_Ms = 5;
+constexpr int Wait_Slice_Ms = 10;
+// A call that comes within this time of a call that had nothing to do is
+// taken for a polling loop.
+constexpr std::chrono::milliseconds Looping_Gap{2};
+using Clock = std::chrono::steady_clock;
 
 }  // namespace
 
@@ -80,13 +85,26 @@ bool Win32_Forms_Runtime::Run_Handlers() {
 }
 
 void Win32_Forms_Runtime::Do_Events() {
-    bool busy = Pump();
+    // Nothing to do in the call before: a call that comes straight after it
+    // is a polling loop, which waits for the next message, a registered
+    // event or 10 ms, so that the loop costs no CPU. A single call between
+    // two pieces of work (there are many at start-up) returns at once.
+    // Every call goes to the server, so a loop skips the look at the queue
+    // before its wait: the wait ends at once when input is there, read or
+    // not (MWMO_INPUTAVAILABLE).
+    const bool looping = idle_since_ != Clock::time_point() &&
+                         Clock::now() - idle_since_ < Looping_Gap;
+    bool busy = !looping && Pump();
     busy = Run_Handlers() || busy;
-    if (busy) return;
-    if (Event_Wait::Wait_For_Activity(Wait_Slice_Ms)) {
+    if (busy) {
+        idle_since_ = Clock::time_point();
+        return;
+    }
+    if (looping && Event_Wait::Wait_For_Activity(Wait_Slice_Ms)) {
         Pump();
         Run_Handlers();
     }
+    idle_since_ = Clock::now();
 }
 
 double Win32_Forms_Runtime::Screen_Width() const {

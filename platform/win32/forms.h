@@ -13,6 +13,7 @@
 #endif
 #include <windows.h>
 
+#include <chrono>
 #include <exception>
 #include <memory>
 #include <string>
@@ -36,10 +37,10 @@ class Win32_Forms_Runtime : public Forms_Runtime {
 
     std::unique_ptr<Form> Load_Form(const Form_Design& design, Form_Events& events) override;
     // Dispatches every pending message of the thread and runs the forms'
-    // queued handlers; when there was nothing to do, waits up to 5 ms for
-    // a message or an event registered with Event_Wait, and handles what
-    // came. An error raised by a handler inside a window procedure comes
-    // out of here.
+    // queued handlers. Inside a polling loop (called again right after a
+    // call that had nothing to do) it first waits up to 10 ms for a message
+    // or an event registered with Event_Wait, and handles what came. An
+    // error raised by a handler inside a window procedure comes out of here.
     void Do_Events() override;
     // MessageBoxA with an OK button, modal to every form of the program.
     void Message_Box(const std::string& text, const std::string& title) override;
@@ -77,6 +78,8 @@ class Win32_Forms_Runtime : public Forms_Runtime {
     HWND owner_ = nullptr;
     bool modal_ = false;
     std::exception_ptr kept_error_;
+    // The end of the last call that had nothing to do; zero after a busy one.
+    std::chrono::steady_clock::time_point idle_since_;
 };
 
 }  // namespace nrvnc

@@ -236,7 +236,7 @@ public:
         if (state_ != Socket_State::Closed) throw Runtime_Error(40020, "Invalid operation at current state");
         if (d_.network.unresolvable.count(host_)) throw Runtime_Error(11001, "Authoritative answer: Host not found");
         log_ = static_cast<int>(d_.network.connections.size());
-        d_.network.connections.push_back({host_, port_, d_.clock.now, std::nullopt});
+        d_.network.connections.push_back({host_, port_, std::nullopt});
         started_ = d_.clock.now;
         state_ = Socket_State::Connecting;
     }
@@ -493,9 +493,6 @@ std::pair<int, int> Key_Of(char c) {
         case ' ': return {Key::Space, ' '};
         case '-': return {189, '-'};
         case '/': return {191, '/'};
-        case ':': return {186, ':'};
-        case '\\': return {220, '\\'};
-        case ',': return {188, ','};
         default: return {0, u};
     }
 }

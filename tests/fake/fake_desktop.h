@@ -154,7 +154,6 @@ struct Endpoint {
 struct Fake_Connection_Log {
     std::string Host;
     int32_t Port;
-    uint32_t Started;
     std::optional<uint32_t> Closed;
 };
 

@@ -14,7 +14,6 @@ TEST(Select_Display_Font, Takes_The_First_Preferred_Name_Installed_Letter_Case_C
         std::vector<std::string> Installed;
         std::string Chosen;
     } cases[] = {
-        {{"Arial", "Courier New", "Times New Roman"}, "Courier New"},
         {{"Consolas", "Lucida Console", "Courier New"}, "Courier New"},
         {{"Lucida Console", "Consolas", "Lucida Sans Typewriter"}, "Lucida Sans Typewriter"},
         {{"Lucida Console", "Consolas"}, "Consolas"},

@@ -180,6 +180,23 @@ TEST(Win32_Desktop, Finds_Another_Programs_Window_By_Title_In_Any_Case) {
     EXPECT_TRUE(Eventually([&] { return !desktop.Window_Exists(title); }));
 }
 
+TEST(Win32_Desktop, A_Kept_Answer_Is_Asked_Again_Within_The_Wait_Bound) {
+    // A polling loop must see a title that appears or goes within 20 ms,
+    // even right after the opposite answer was given.
+    const std::string title = "NRVNC Kept " + std::to_string(GetCurrentProcessId());
+    Win32_Desktop desktop;
+    EXPECT_FALSE(desktop.Window_Exists(title));
+    HWND window = CreateWindowExA(0, "STATIC", title.c_str(), WS_POPUP, 0, 0, 1, 1, nullptr,
+                                  nullptr, nullptr, nullptr);
+    ASSERT_NE(window, nullptr);
+    Sleep(20);
+    EXPECT_TRUE(desktop.Window_Exists(title));
+    SetWindowTextA(window, "NRVNC renamed");
+    Sleep(20);
+    EXPECT_FALSE(desktop.Window_Exists(title));
+    DestroyWindow(window);
+}
+
 TEST(Win32_Event_Wait, Wakes_From_Another_Thread_And_On_A_Registered_Event) {
     EXPECT_FALSE(Event_Wait::Wait_For_Activity(1));
     std::thread waker([] {

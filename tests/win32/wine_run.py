@@ -160,19 +160,26 @@ def main():
 
     env = wine_environment(prefix)
     with tempfile.TemporaryDirectory(prefix="nrvnc_wine_") as scratch:
-        env["NRVNC_TEST_SCRATCH"] = scratch
         peers = Peers(env, options.ftp, scratch)
         try:
-            result = subprocess.run(["wine", options.program] + options.arguments, env=env,
-                                    stdin=subprocess.DEVNULL, stdout=subprocess.PIPE,
-                                    stderr=subprocess.STDOUT, timeout=options.timeout, text=True,
-                                    errors="replace")
+            program = subprocess.Popen(["wine", options.program] + options.arguments, env=env,
+                                       stdin=subprocess.DEVNULL, stdout=subprocess.PIPE,
+                                       stderr=subprocess.STDOUT, text=True, errors="replace")
+            try:
+                output, _ = program.communicate(timeout=options.timeout)
+            except subprocess.TimeoutExpired:
+                # What it said so far tells where it hangs.
+                program.kill()
+                output, _ = program.communicate()
+                sys.stdout.write(output)
+                print("wine_run: no end after %d s" % options.timeout)
+                return 1
         finally:
             peers.stop()
-    sys.stdout.write(result.stdout)
-    if result.returncode != 0:
-        return result.returncode
-    if "[  PASSED  ]" not in result.stdout or "[  FAILED  ]" in result.stdout:
+    sys.stdout.write(output)
+    if program.returncode != 0:
+        return program.returncode
+    if "[  PASSED  ]" not in output or "[  FAILED  ]" in output:
         print("wine_run: the program did not report its tests as passed")
         return 1
     return 0
