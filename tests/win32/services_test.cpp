@@ -198,6 +198,9 @@ TEST(Win32_Desktop, A_Kept_Answer_Is_Asked_Again_Within_The_Wait_Bound) {
 }
 
 TEST(Win32_Event_Wait, Wakes_From_Another_Thread_And_On_A_Registered_Event) {
+    // Input already queued for this thread (by windows an earlier test made)
+    // rightly ends a wait; start from an empty queue.
+    for (MSG msg; PeekMessageA(&msg, nullptr, 0, 0, PM_REMOVE);) DispatchMessageA(&msg);
     EXPECT_FALSE(Event_Wait::Wait_For_Activity(1));
     std::thread waker([] {
         Sleep(20);
