@@ -140,6 +140,7 @@ void Win32_Form::Apply_Window() {
     if (!Visible()) {
         if (shown) ShowWindow(window_, SW_HIDE);
     } else if (!shown) {
+        focus_owed_ = State() != Window_State::Minimized;
         ShowWindow(window_, State() == Window_State::Minimized   ? SW_SHOWMINNOACTIVE
                             : State() == Window_State::Maximized ? SW_SHOWMAXIMIZED
                                                                  : SW_SHOW);
@@ -148,6 +149,7 @@ void Win32_Form::Apply_Window() {
     } else if (State() == Window_State::Maximized) {
         if (!IsZoomed(window_)) ShowWindow(window_, SW_MAXIMIZE);
     } else if (IsIconic(window_) || IsZoomed(window_)) {
+        if (IsIconic(window_)) focus_owed_ = true;
         ShowWindow(window_, SW_RESTORE);
     }
 
@@ -227,11 +229,20 @@ void Win32_Form::Focus_Changed() {
 
 void Win32_Form::Raised() {
     if (!IsWindowVisible(window_) || State() == Window_State::Minimized) return;
-    // Minimised by the operator or the system: bring it back.
-    if (IsIconic(window_)) ShowWindow(window_, SW_RESTORE);
-    if (GetForegroundWindow() != window_) {
-        SetWindowPos(window_, HWND_TOP, 0, 0, 0, 0, SWP_NOMOVE | SWP_NOSIZE);
-        SetForegroundWindow(window_);
+    // Minimised by the operator or the system: bring it back, with the keys.
+    if (IsIconic(window_)) {
+        ShowWindow(window_, SW_RESTORE);
+        focus_owed_ = true;
+    }
+    // Every pass of a dialog wait comes here: the form stays on top without
+    // taking the keyboard from a program the operator has turned to. The
+    // keys are asked for once, when the form has just been shown or
+    // restored; the foreground lock refuses them to a program in the
+    // background anyway, and flashes its taskbar button instead.
+    SetWindowPos(window_, HWND_TOP, 0, 0, 0, 0, SWP_NOMOVE | SWP_NOSIZE | SWP_NOACTIVATE);
+    if (focus_owed_) {
+        focus_owed_ = false;
+        if (GetForegroundWindow() != window_) SetForegroundWindow(window_);
     }
 }
 

@@ -87,6 +87,7 @@ class Win32_Form : public Form_Model {
     std::string applied_caption_;
     bool caption_applied_ = false;
     Mouse_Pointer applied_pointer_ = Mouse_Pointer::Default;
+    bool focus_owed_ = false;  // shown or restored since it last asked for the keys
 };
 
 }  // namespace nrvnc

@@ -208,6 +208,7 @@ void X11_Form::Apply_Window() {
         if (!(want_iconic && !has_wm)) XMapRaised(dpy, window_);
         mapped_ = true;
         iconified_ = want_iconic;
+        focus_owed_ = !want_iconic;
     } else if (want_iconic != iconified_) {
         if (want_iconic) {
             if (has_wm)
@@ -218,6 +219,7 @@ void X11_Form::Apply_Window() {
             // Mapping an iconic window is how a client restores it.
             Set_Initial_State(false);
             XMapRaised(dpy, window_);
+            focus_owed_ = true;
         }
         iconified_ = want_iconic;
     }
@@ -289,14 +291,21 @@ void X11_Form::Take_Focus() {
 void X11_Form::Raised() {
     Flush();
     if (!mapped_ || iconified_) return;
-    // Minimised by the operator through the window manager: bring it back.
-    if (server_iconic_) XMapRaised(x_.Dpy(), window_);
+    // Minimised by the operator through the window manager: bring it back,
+    // with the keys.
+    if (server_iconic_) {
+        XMapRaised(x_.Dpy(), window_);
+        focus_owed_ = true;
+    }
+    // Every pass of a dialog wait comes here: the form stays on top without
+    // taking the keyboard from a program the operator has turned to. The
+    // keys are asked for once, when the form has just been shown or
+    // restored.
     XRaiseWindow(x_.Dpy(), window_);
-    // Asked of the server, not taken from focus events not yet handled.
-    Window focus = 0;
-    int revert = 0;
-    XGetInputFocus(x_.Dpy(), &focus, &revert);
-    if (focus != window_) Take_Focus();
+    if (focus_owed_) {
+        focus_owed_ = false;
+        Take_Focus();
+    }
     XFlush(x_.Dpy());
 }
 

@@ -88,6 +88,7 @@ class X11_Form : public Form_Model {
     bool mapped_ = false;         // we asked for the window to be on screen
     bool iconified_ = false;      // we asked for it to be minimised
     bool server_iconic_ = false;  // the window manager reports it minimised
+    bool focus_owed_ = false;     // shown or restored since it last asked for the keys
     int pressed_control_ = -1;
     Cursor busy_cursor_ = 0;
 };
