@@ -1,5 +1,7 @@
 #include "platform/win32/controls.h"
 
+#include <imm.h>
+
 #include <algorithm>
 
 #include "platform/win32/painting.h"
@@ -37,6 +39,10 @@ Win32_Control::Win32_Control(Win32_Form& form, HWND parent, const Control_Model&
     window_ = CreateWindowExA(button ? 0 : WS_EX_CLIENTEDGE, button ? "BUTTON" : "EDIT", "", style,
                               0, 0, 1, 1, parent, reinterpret_cast<HMENU>(INT_PTR{model.Id()}),
                               GetModuleHandleA(nullptr), nullptr);
+    // An input method would compose straight into the native field, past
+    // the form's key handling: the field would show characters the program
+    // never saw. Without a context only our own key handling types into it.
+    if (!button) ImmAssociateContext(window_, nullptr);
     SetPropA(window_, Property_Name, this);
     original_ = reinterpret_cast<WNDPROC>(
         SetWindowLongPtrA(window_, GWLP_WNDPROC, reinterpret_cast<LONG_PTR>(Subclass_Proc)));

@@ -1,6 +1,10 @@
 #include "platform/win32/desktop.h"
 
+#include <tlhelp32.h>
+
+#include <set>
 #include <string>
+#include <thread>
 
 namespace nrvnc {
 
@@ -58,8 +62,71 @@ void Win32_Desktop::Post_Taskbar_Command(int command) {
     // Only a taskbar the user can see takes the command. Wine keeps a hidden
     // one without a desktop of its own, and there the command opens its start
     // menu instead, which then swallows the operator's first click.
-    if (taskbar != nullptr && IsWindowVisible(taskbar))
-        PostMessageA(taskbar, WM_COMMAND, static_cast<WPARAM>(command), 0);
+    if (taskbar == nullptr || !IsWindowVisible(taskbar)) return;
+    HWND front = GetForegroundWindow();
+    PostMessageA(taskbar, WM_COMMAND, static_cast<WPARAM>(command), 0);
+    if (command == Taskbar_Undo_Minimize_All) Front_After_Restore(front);
+}
+
+namespace {
+
+std::set<DWORD> Our_Children() {
+    std::set<DWORD> children;
+    HANDLE snapshot = CreateToolhelp32Snapshot(TH32CS_SNAPPROCESS, 0);
+    if (snapshot == INVALID_HANDLE_VALUE) return children;
+    PROCESSENTRY32 entry{};
+    entry.dwSize = sizeof entry;
+    for (BOOL more = Process32First(snapshot, &entry); more; more = Process32Next(snapshot, &entry))
+        if (entry.th32ParentProcessID == GetCurrentProcessId())
+            children.insert(entry.th32ProcessID);
+    CloseHandle(snapshot);
+    return children;
+}
+
+DWORD Process_Of(HWND window) {
+    DWORD pid = 0;
+    GetWindowThreadProcessId(window, &pid);
+    return pid;
+}
+
+struct Window_Search {
+    std::set<DWORD> Owners;
+    HWND Found = nullptr;
+    int Minimised = 0;
+};
+
+BOOL CALLBACK Look_At(HWND window, LPARAM data) {
+    auto& search = *reinterpret_cast<Window_Search*>(data);
+    if (!IsWindowVisible(window) || GetWindow(window, GW_OWNER) != nullptr) return TRUE;
+    if (IsIconic(window)) {
+        ++search.Minimised;
+    } else if (!search.Found && search.Owners.count(Process_Of(window))) {
+        search.Found = window;  // the first in z-order: the viewer's main window
+    }
+    return TRUE;
+}
+
+}  // namespace
+
+void Win32_Desktop::Front_After_Restore(HWND front) {
+    // The taskbar restores the windows one by one after the post; the
+    // viewer goes in front once their number stops falling.
+    Window_Search search;
+    search.Owners = Our_Children();
+    EnumWindows(Look_At, reinterpret_cast<LPARAM>(&search));
+    int still = search.Minimised, steady = 0;
+    for (int waited = 0; waited < 400 && steady < 100; waited += 20) {
+        std::this_thread::sleep_for(std::chrono::milliseconds(20));
+        search.Found = nullptr, search.Minimised = 0;
+        EnumWindows(Look_At, reinterpret_cast<LPARAM>(&search));
+        steady = search.Minimised == still ? steady + 20 : 0;
+        still = search.Minimised;
+    }
+    HWND viewer = search.Found;
+    if (!viewer && front && Process_Of(front) != GetCurrentProcessId()) viewer = front;
+    if (!viewer || !IsWindow(viewer)) return;
+    SetWindowPos(viewer, HWND_TOP, 0, 0, 0, 0, SWP_NOMOVE | SWP_NOSIZE | SWP_NOACTIVATE);
+    SetForegroundWindow(viewer);
 }
 
 }  // namespace nrvnc

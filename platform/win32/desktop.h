@@ -28,7 +28,10 @@ class Win32_Desktop : public Desktop {
     // Taskbar_Minimize_All and Taskbar_Undo_Minimize_All are posted as
     // WM_COMMAND to the window of class "Shell_TrayWnd" when it is visible.
     // Without one (or with Wine's hidden one), and for any other command,
-    // nothing happens.
+    // nothing happens. After the undo, once the restored windows are back
+    // (at most about 400 ms), the front goes to the viewer: the window of a
+    // program this one started, else the window that was in front before
+    // the undo when it is not one of ours.
     void Post_Taskbar_Command(int command) override;
 
   private:
@@ -39,6 +42,7 @@ class Win32_Desktop : public Desktop {
         std::chrono::steady_clock::time_point When;
     };
     static bool Ask(Answer& answer);
+    static void Front_After_Restore(HWND front);
     static constexpr std::size_t Answers_Kept = 8;
     std::vector<Answer> answers_;
 };

@@ -19,7 +19,7 @@ import re
 import subprocess
 import sys
 
-ALLOWED = {"kernel32.dll", "user32.dll", "gdi32.dll", "wininet.dll", "ws2_32.dll",
+ALLOWED = {"kernel32.dll", "user32.dll", "gdi32.dll", "wininet.dll", "ws2_32.dll", "imm32.dll",
            "advapi32.dll", "shell32.dll", "ole32.dll", "oleaut32.dll", "msvcrt.dll"}
 ARCH = {"x86_64": ("x86_64-w64-mingw32-objdump", "pei-x86-64", "020b"),
         "i686": ("i686-w64-mingw32-objdump", "pei-i386", "010b")}
@@ -50,6 +50,30 @@ def check_program(arch, path, faults):
                       % (path, subsystem.group(1) if subsystem else "unknown", want))
 
 
+# The shipped program's manifest: DPI aware and the supported systems, and no
+# requested execution level, which would switch off the file virtualisation
+# that lets a standard user save beside a program under Program Files.
+MANIFEST_NEEDS = [r"<dpiAware[^>]*>true</dpiAware>", r"<dpiAwareness[^>]*>system</dpiAwareness>",
+                  r"35138b9a-5d96-4fbd-8e2d-a2440225f93a", r"8e0f7a12-bfb3-4fe8-b9a5-48fd50a15a9a"]
+
+
+def check_shipped(path, faults):
+    with open(path, "rb") as f:
+        data = f.read()
+    found = re.search(rb"<assembly.*?</assembly>", data, re.S)
+    manifest = found.group(0).decode("utf-8", "replace") if found else ""
+    for needed in MANIFEST_NEEDS:
+        if not re.search(needed, manifest):
+            faults.append("%s: manifest lacks %s" % (path, needed))
+    if "requestedExecutionLevel" in manifest or "trustInfo" in manifest:
+        faults.append("%s: manifest requests an execution level" % path)
+    sections = dump(ARCH["i686"][0], path, "-h")
+    if ".debug_info" in sections or ".gnu_debuglink" not in sections:
+        faults.append("%s: not stripped with a link to its symbols" % path)
+    if ".debug_info" not in dump(ARCH["i686"][0], path + ".debug", "-h"):
+        faults.append("%s.debug holds no symbols" % path)
+
+
 def main():
     parser = argparse.ArgumentParser()
     parser.add_argument("--expect", action="append", default=[])
@@ -66,6 +90,8 @@ def main():
         for program in programs:
             check_program(arch, program, faults)
             checked += 1
+        if arch == "i686" and "NRVNC.exe" in names:
+            check_shipped(os.path.join(build, "bin", "NRVNC.exe"), faults)
         if not programs:
             objdump, file_format, _ = ARCH[arch]
             libraries = glob.glob(os.path.join(build, "**", "*.a"), recursive=True)

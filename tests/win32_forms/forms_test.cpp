@@ -7,6 +7,7 @@
 
 #include <gtest/gtest.h>
 #include <windows.h>
+#include <imm.h>
 
 #include <chrono>
 #include <cmath>
@@ -256,6 +257,7 @@ TEST_F(Win32_Forms_Test, KeysReachTheModelWhichMayDropThem) {
     form->Item(Field).Set_Focus();
     auto& field = form->Item(Field);
     HWND edit = Control(*form, Field);
+    EXPECT_EQ(ImmGetContext(edit), nullptr) << "an input method would type past the key handling";
     auto text_is = [&](const std::string& text) {
         return Pump_Until([&] { return field.Text() == text; });
     };
@@ -345,15 +347,28 @@ TEST_F(Win32_Forms_Test, HourglassAndBringingTheFormToTheFront) {
     form->Set_Pointer(nrvnc::Mouse_Pointer::Default);
     EXPECT_TRUE(pointer_is(LoadCursorA(nullptr, reinterpret_cast<LPCSTR>(IDC_ARROW))));
 
-    // Another window comes to the front; Bring_To_Top, called on every pass
-    // of a dialog's wait, takes the front back.
+    // The operator turns to another program; Bring_To_Top, called on every
+    // pass of a dialog's wait, keeps the form above it but leaves it the
+    // keyboard. Minimised, the form comes back with the keyboard.
     HWND other = CreateWindowExA(0, "STATIC", "other", WS_OVERLAPPEDWINDOW | WS_VISIBLE, r.left,
                                  r.top, 200, 200, nullptr, nullptr, nullptr, nullptr);
     SetForegroundWindow(other);
     ASSERT_TRUE(Pump_Until([&] { return GetForegroundWindow() == other; }));
+    auto form_above_other = [&] {
+        for (HWND w = Handle(*form); w; w = GetWindow(w, GW_HWNDNEXT))
+            if (w == other) return true;
+        return false;
+    };
+    for (int pass = 0; pass < 10; ++pass) {
+        form->Bring_To_Top();
+        Settle();
+    }
+    EXPECT_EQ(GetForegroundWindow(), other);
+    EXPECT_TRUE(form_above_other());
+    ShowWindow(Handle(*form), SW_MINIMIZE);
     EXPECT_TRUE(Pump_Until([&] {
         form->Bring_To_Top();
-        return GetForegroundWindow() == Handle(*form);
+        return GetForegroundWindow() == Handle(*form) && !IsIconic(Handle(*form));
     }));
     DestroyWindow(other);
 }
