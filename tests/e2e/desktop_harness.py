@@ -360,6 +360,30 @@ class Desktop:
     def screenshot(self, path):
         self.run("import", "-display", self.display, "-window", "root", path)
 
+    def turn_to_another_program(self, dialog, dialog_title, other=None):
+        """The operator turns from a waiting dialog to another program and
+        types "ke" there. The other program is xev unless `other` gives
+        (the start's arguments, its window title). Gives (the other program
+        has the focus after 500 ms, the dialog still lies above it, the keys
+        xev got or None, the dialog still waits)."""
+        args, title = other or (["xev", "-event", "keyboard"], r"^Event Tester$")
+        self.start(args, name="other")
+        window = self.wait_for(title, timeout=30)
+        self.run("xdotool", "windowactivate", "--sync", str(window), check=False)
+        time.sleep(0.5)
+        active = self.run("xdotool", "getactivewindow", check=False).strip()
+        stacking = [int(w, 16) for w in re.findall(
+            r"0x[0-9a-f]+", self.run("xprop", "-root", "_NET_CLIENT_LIST_STACKING"))]
+        above = dialog in stacking and window in stacking and \
+            stacking.index(dialog) > stacking.index(window)
+        self.run("xdotool", "key", "--delay", "60", "k", "e")
+        time.sleep(0.5)
+        keys = None
+        if not other:
+            with open(os.path.join(self.work_dir, "other.log")) as log:
+                keys = re.findall(r"KeyPress.*\n.*\n.*keysym 0x\w+, (\w+)", log.read())
+        return active == str(window), above, keys, self.find(dialog_title) == dialog
+
     def pixel(self, x, y):
         """The colour of one screen pixel as (r, g, b)."""
         out = self.run("import", "-display", self.display, "-window", "root", "-crop",

@@ -29,7 +29,8 @@ set(wine_e2e_tests
     test_rejected_host_name_is_restored_and_saved_under_local_app_data
     test_no_internet_offers_local_only
     test_escape_and_exit_on_every_screen
-    test_exit_program_on_code_ip_and_port_screens)
+    test_exit_program_on_code_ip_and_port_screens
+    test_a_waiting_dialog_leaves_the_keyboard_to_the_program_the_operator_turned_to)
 foreach(t ${wine_e2e_tests})
     add_test(NAME wine.e2e.${t}
              COMMAND /usr/bin/python3 ${CMAKE_CURRENT_SOURCE_DIR}/wine_e2e_test.py Wine_Program.${t})

@@ -294,6 +294,17 @@ class Wine_Program(unittest.TestCase):
         self.assertFalse(os.path.exists(os.path.join(self.local_app_data, "NRVNC")))
         self.assertFalse(os.path.exists(os.path.join(self.work, "NRVNC.INI")))
 
+    def test_a_waiting_dialog_leaves_the_keyboard_to_the_program_the_operator_turned_to(self):
+        self.install_viewer()
+        self.start_nrvnc()
+        dialog = self.desktop.wait_for(MSG % 0)
+        # Wine keeps the order of its own windows only: the other program
+        # must be a Windows program too. Its keys cannot be read back; the
+        # focus it keeps says where they go.
+        notepad = (["wine", "notepad"], r"Notepad$")
+        self.assertEqual(self.desktop.turn_to_another_program(dialog, MSG % 0, notepad),
+                         (True, True, None, True))
+
     def test_rejected_host_name_is_restored_and_saved_under_local_app_data(self):
         d = self.desktop
         # A file where the settings folder would go under ProgramFiles: the
