@@ -11,6 +11,9 @@
 #include "session/main.h"
 #include "session/misc.h"
 
+// Last: X.h makes plain words such as None into macros.
+#include <X11/Xlib.h>
+
 // fontconfig keeps its configuration, loaded on first use, until the
 // process ends; the leak checker of sanitizer builds need not report it.
 extern "C" const char* __lsan_default_suppressions() {
@@ -18,6 +21,10 @@ extern "C" const char* __lsan_default_suppressions() {
 }
 
 int main() {
+    // X is used from this thread only; should any library ever call Xlib
+    // from another, it then waits for its turn instead of corrupting the
+    // connection, which xcb answers with an abort.
+    XInitThreads();
     // A peer that closes a socket must end in an error, not in a signal.
     std::signal(SIGPIPE, SIG_IGN);
 

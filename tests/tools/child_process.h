@@ -5,7 +5,7 @@
 #include <fcntl.h>
 #include <poll.h>
 #include <signal.h>
-#include <spawn.h>
+#include <sys/prctl.h>
 #include <sys/wait.h>
 #include <unistd.h>
 
@@ -31,23 +31,28 @@ struct Child {
 
 // Runs args[0] in this process's environment. `capture` is a descriptor
 // of the child piped back to Out_Fd; stdout and stderr not captured go to
-// /dev/null.
+// /dev/null. The child is killed when the test program dies, even by an
+// abort that runs no destructor, so no Xvfb or peer outlives a failed run.
 inline Child Spawn(const std::vector<std::string>& args, int capture = 0) {
     std::vector<char*> argv;
     for (auto& a : args) argv.push_back(const_cast<char*>(a.c_str()));
     argv.push_back(nullptr);
-    posix_spawn_file_actions_t fa;
-    posix_spawn_file_actions_init(&fa);
     Child child;
     int p[2] = {-1, -1};
-    if (capture && pipe2(p, O_CLOEXEC) == 0) {
-        posix_spawn_file_actions_adddup2(&fa, p[1], capture);
-        child.Out_Fd = p[0];
+    if (capture && pipe2(p, O_CLOEXEC) == 0) child.Out_Fd = p[0];
+    const pid_t parent = getpid();
+    child.Pid = fork();
+    if (child.Pid == 0) {
+        // Only calls that are safe between fork and exec.
+        prctl(PR_SET_PDEATHSIG, SIGKILL);
+        if (getppid() != parent) _exit(127);
+        int null = open("/dev/null", O_WRONLY);
+        for (int fd : {1, 2})
+            if (fd != capture) dup2(null, fd);
+        if (p[1] >= 0) dup2(p[1], capture);
+        execve(argv[0], argv.data(), environ);
+        _exit(127);
     }
-    for (int fd : {1, 2})
-        if (fd != capture) posix_spawn_file_actions_addopen(&fa, fd, "/dev/null", O_WRONLY, 0);
-    if (posix_spawn(&child.Pid, argv[0], &fa, nullptr, argv.data(), environ) != 0) child.Pid = -1;
-    posix_spawn_file_actions_destroy(&fa);
     if (p[1] >= 0) close(p[1]);
     return child;
 }

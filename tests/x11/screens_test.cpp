@@ -31,6 +31,12 @@ namespace {
 
 using namespace child_test;
 
+// The operator below is a second thread with an X connection of its own:
+// without this, Xlib's shared state is unguarded between the two threads,
+// and now and then xcb aborts the test ("Extra reply data still left in
+// queue"). Before main, so before any other Xlib call.
+const Status X_Threads = XInitThreads();
+
 // A shown top-level window whose name starts with the text; 0 when none.
 Window Shown_Window(Display* d, const std::string& start) {
     Window root = 0, parent = 0, *children = nullptr, found = 0;
