@@ -34,8 +34,7 @@ bool Win32_Desktop::Ask(Answer& answer) {
     // The window found last time, if it still bears the very text it had
     // then, is still found: one question to the server instead of one per
     // top-level window.
-    if (answer.Window && !answer.Text.empty() && Text_Of(answer.Window) == answer.Text)
-        return true;
+    if (answer.Window && !answer.Text.empty() && Text_Of(answer.Window) == answer.Text) return true;
     answer.Window = FindWindowA(nullptr, answer.Title.c_str());
     answer.Text = answer.Window ? Text_Of(answer.Window) : std::wstring();
     return answer.Window != nullptr;

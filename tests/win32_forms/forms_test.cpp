@@ -6,8 +6,8 @@
 #include "platform/win32/forms.h"
 
 #include <gtest/gtest.h>
-#include <windows.h>
 #include <imm.h>
+#include <windows.h>
 
 #include <chrono>
 #include <cmath>
