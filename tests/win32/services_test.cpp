@@ -89,14 +89,16 @@ TEST(Win32_File_System, A_Save_Removes_What_Dead_Saves_Left_And_Nothing_Else) {
     Write_Text(ini, "old");
     const std::string live = running.Write_Temporary_File(ini, "live");  // not yet moved
     // A save that died left its file closed (the system closes its handles).
-    const char* dead[] = {"NRVNC.INI.4242.1.123456", "NRVNC.INI.7.12.0"};
+    const std::string dead[] = {"NRVNC.INI.4242" + live.substr(live.find('.', ini.size() + 1)),
+                                "NRVNC.INI.7.12.0"};
     const char* others[] = {"NRVNC.INI.bak",    "NRVNC.INI.1.2",  "NRVNC.INI.1.2.3.4",
                             "NRVNC.INI.1.2.x3", "NRVNC.INI..1.2", "OTHER.INI.1.2.3"};
-    for (const char* name : dead) Write_Text(folder / name, "dead");
+    for (const std::string& name : dead) Write_Text(folder / name, "dead");
     for (const char* name : others) Write_Text(folder / name, "other");
 
     const std::string mine = next.Write_Temporary_File(ini, "next");
-    for (const char* name : dead) EXPECT_FALSE(std::filesystem::exists(folder / name)) << name;
+    for (const std::string& name : dead)
+        EXPECT_FALSE(std::filesystem::exists(folder / name)) << name;
     for (const char* name : others) EXPECT_EQ(Read_Text(folder / name), "other") << name;
     EXPECT_EQ(Read_Text(ini), "old");
     running.Replace_File(live, ini);  // the running save is whole
