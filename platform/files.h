@@ -14,7 +14,7 @@
 namespace nrvnc {
 
 class File_System {
-public:
+  public:
     virtual ~File_System() = default;
 
     virtual std::string Working_Directory() = 0;
@@ -42,9 +42,12 @@ public:
 
     // Creates a new file in the folder of beside_path, named beside_path
     // plus a suffix of its own that differs from save to save, writes the
-    // bytes to stable storage, closes it and returns its path. The file is
-    // created exclusively: a file or link already under the chosen name is
-    // never opened. On failure nothing is left behind.
+    // bytes to stable storage and returns its path (a backend may keep it
+    // open until Replace_File or Delete_File of it). The file is created
+    // exclusively: a file or link already under the chosen name is never
+    // opened. On failure nothing is left behind. Temporaries beside the same
+    // path that earlier saves left when they died are removed first; one
+    // that a running save is writing is never touched.
     virtual std::string Write_Temporary_File(const std::string& beside_path,
                                              const std::string& bytes) = 0;
 

@@ -143,8 +143,9 @@ void Save_Settings(Misc& misc) {
         }
         // The new content goes to a file of its own beside the old one first
         // and then replaces it in one step: a save that dies half-way leaves
-        // the old settings, never a truncated file, and two saves at once
-        // never write into the same file.
+        // the old settings, never a truncated file (and its temporary is
+        // removed by the next save), and two saves at once never write into
+        // the same file.
         const std::string path = files.Native_Path(misc.INI_File_Path);
         temporary = files.Write_Temporary_File(
             path, misc.Host_Name + "\r\n" + misc.Repeater_IP + "\r\n" + misc.Port_Num + "\r\n");

@@ -4,8 +4,12 @@
 
 #include <algorithm>
 #include <atomic>
+#include <cctype>
+#include <cstddef>
+#include <cstring>
 #include <random>
 #include <utility>
+#include <vector>
 
 #include "platform/error.h"
 #include "platform/win32/errors.h"
@@ -52,7 +56,91 @@ void Write_And_Close(File_Handle& file, const std::string& bytes, const std::str
     if (!CloseHandle(file.Release())) Raise_File_Error(GetLastError(), path);
 }
 
+// A brief open by someone else (another instance reading its settings, a
+// virus scanner, an indexer) refuses a replace with one of these; it is
+// tried again for this long.
+constexpr DWORD Busy_Retry_Ms = 1000;
+
+bool Busy(DWORD error) {
+    return error == ERROR_SHARING_VIOLATION || error == ERROR_ACCESS_DENIED ||
+           error == ERROR_LOCK_VIOLATION;
+}
+
+// Renames the open file over `to`; 0 or the error. Windows 10 1709 and later
+// replace even a file that others hold open (with FILE_SHARE_DELETE) when
+// asked for POSIX semantics; older Windows, some file systems and Wine
+// refuse that request, and get the classic replace.
+DWORD Rename_Over(HANDLE file, const std::string& to) {
+    int length = MultiByteToWideChar(CP_ACP, 0, to.c_str(), -1, nullptr, 0);
+    if (length <= 0) return GetLastError();
+    std::vector<std::byte> buffer(offsetof(FILE_RENAME_INFO, FileName) +
+                                  static_cast<std::size_t>(length) * sizeof(WCHAR));
+    auto* info = reinterpret_cast<FILE_RENAME_INFO*>(buffer.data());
+    MultiByteToWideChar(CP_ACP, 0, to.c_str(), -1, info->FileName, length);
+    info->FileNameLength = static_cast<DWORD>(length - 1) * sizeof(WCHAR);
+    // The flags share their place with ReplaceIfExists; this header may
+    // predate them.
+    const DWORD replace_posix = 0x1 | 0x2;  // REPLACE_IF_EXISTS | POSIX_SEMANTICS
+    const auto rename_ex = static_cast<FILE_INFO_BY_HANDLE_CLASS>(22);  // FileRenameInfoEx
+    std::memcpy(buffer.data(), &replace_posix, sizeof replace_posix);
+    if (SetFileInformationByHandle(file, rename_ex, info, static_cast<DWORD>(buffer.size())))
+        return 0;
+    DWORD error = GetLastError();
+    if (error != ERROR_INVALID_PARAMETER && error != ERROR_INVALID_FUNCTION &&
+        error != ERROR_NOT_SUPPORTED)
+        return error;
+    const DWORD replace = TRUE;
+    std::memcpy(buffer.data(), &replace, sizeof replace);
+    if (SetFileInformationByHandle(file, FileRenameInfo, info, static_cast<DWORD>(buffer.size())))
+        return 0;
+    return GetLastError();
+}
+
+// The name of a temporary of ours beside `name`: name.<digits>.<digits>.<digits>.
+bool Temporary_Name(const std::string& file, const std::string& name) {
+    if (file.size() <= name.size() || file.compare(0, name.size(), name) != 0) return false;
+    int groups = 0;
+    for (std::size_t at = name.size(); at < file.size(); ++groups) {
+        std::size_t end = file.find('.', at + 1);
+        if (end == std::string::npos) end = file.size();
+        if (file[at] != '.' || end == at + 1 ||
+            !std::all_of(file.begin() + at + 1, file.begin() + end,
+                         [](char c) { return c >= '0' && c <= '9'; }))
+            return false;
+        at = end;
+    }
+    return groups == 3;
+}
+
+// Deletes the temporaries that earlier saves beside this path left when they
+// died before the replace. A save holds its temporary open without
+// FILE_SHARE_DELETE until it is renamed, so a live save's file refuses the
+// delete and stays; a dead save's handle was closed by the system.
+void Remove_Leftovers(const std::string& native) {
+    std::string::size_type cut = native.find_last_of("\\:");
+    std::string folder = cut == std::string::npos ? "" : native.substr(0, cut + 1);
+    std::string name = native.substr(folder.size());
+    WIN32_FIND_DATAA found;
+    HANDLE search = FindFirstFileA((native + ".*").c_str(), &found);
+    if (search == INVALID_HANDLE_VALUE) return;
+    do {
+        if (!(found.dwFileAttributes & FILE_ATTRIBUTE_DIRECTORY) &&
+            Temporary_Name(found.cFileName, name))
+            DeleteFileA((folder + found.cFileName).c_str());
+    } while (FindNextFileA(search, &found));
+    FindClose(search);
+}
+
 }  // namespace
+
+Win32_File_System::~Win32_File_System() {
+    // Temporaries neither moved nor deleted: nothing will use them.
+    for (const auto& [path, handle] : Open_Temporaries) {
+        FILE_DISPOSITION_INFO dispose{TRUE};
+        SetFileInformationByHandle(handle, FileDispositionInfo, &dispose, sizeof dispose);
+        CloseHandle(handle);
+    }
+}
 
 std::string Win32_File_System::Working_Directory() {
     DWORD needed = GetCurrentDirectoryA(0, nullptr);
@@ -118,13 +206,16 @@ std::string Win32_File_System::Write_Temporary_File(const std::string& beside_pa
                                                     const std::string& bytes) {
     static std::atomic<unsigned> counter{0};
     std::string native = Native_Path(beside_path);
+    Remove_Leftovers(native);
     std::random_device random;
     for (int attempt = 0;; ++attempt) {
         std::string temporary = native + "." + std::to_string(GetCurrentProcessId()) + "." +
                                 std::to_string(++counter) + "." +
                                 std::to_string(random() % 1000000);
-        File_Handle file(CreateFileA(temporary.c_str(), GENERIC_WRITE, 0, nullptr, CREATE_NEW,
-                                     FILE_ATTRIBUTE_NORMAL, nullptr));
+        // Kept open, deletable by none but this handle, until it is moved
+        // or deleted: that is what tells a live save's file from a leftover.
+        File_Handle file(CreateFileA(temporary.c_str(), GENERIC_WRITE | DELETE, FILE_SHARE_READ,
+                                     nullptr, CREATE_NEW, FILE_ATTRIBUTE_NORMAL, nullptr));
         if (file.Get() == INVALID_HANDLE_VALUE) {
             DWORD error = GetLastError();
             if ((error == ERROR_FILE_EXISTS || error == ERROR_ALREADY_EXISTS) && attempt < 100)
@@ -132,12 +223,13 @@ std::string Win32_File_System::Write_Temporary_File(const std::string& beside_pa
             Raise_File_Error(error, temporary);
         }
         try {
-            Write_And_Close(file, bytes, temporary);
+            Write_All(file.Get(), bytes, temporary);
         } catch (...) {
-            if (file.Get() != INVALID_HANDLE_VALUE) CloseHandle(file.Release());
-            DeleteFileA(temporary.c_str());
+            FILE_DISPOSITION_INFO dispose{TRUE};
+            SetFileInformationByHandle(file.Get(), FileDispositionInfo, &dispose, sizeof dispose);
             throw;
         }
+        Open_Temporaries[temporary] = file.Release();
         return temporary;
     }
 }
@@ -145,18 +237,30 @@ std::string Win32_File_System::Write_Temporary_File(const std::string& beside_pa
 void Win32_File_System::Replace_File(const std::string& from, const std::string& to) {
     std::string native_from = Native_Path(from);
     std::string native_to = Native_Path(to);
-    if (!MoveFileExA(native_from.c_str(), native_to.c_str(),
-                     MOVEFILE_REPLACE_EXISTING | MOVEFILE_WRITE_THROUGH)) {
-        DWORD error = GetLastError();
-        // Name the path that is missing: the source, unless only the target's folder is.
-        bool source_there = Attributes(native_from) != INVALID_FILE_ATTRIBUTES;
-        Raise_File_Error(error,
-                         error == ERROR_PATH_NOT_FOUND && source_there ? native_to : native_from);
+    auto held = Open_Temporaries.find(native_from);
+    File_Handle file(held != Open_Temporaries.end()
+                         ? held->second
+                         : CreateFileA(native_from.c_str(), DELETE | SYNCHRONIZE,
+                                       FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE,
+                                       nullptr, OPEN_EXISTING, FILE_ATTRIBUTE_NORMAL, nullptr));
+    if (held != Open_Temporaries.end()) Open_Temporaries.erase(held);
+    if (file.Get() == INVALID_HANDLE_VALUE) Raise_File_Error(GetLastError(), native_from);
+    const DWORD start = GetTickCount();
+    for (;;) {
+        DWORD error = Rename_Over(file.Get(), native_to);
+        if (error == 0) return;
+        if (!Busy(error) || GetTickCount() - start >= Busy_Retry_Ms)
+            Raise_File_Error(error, error == ERROR_PATH_NOT_FOUND ? native_to : native_from);
+        Sleep(5);
     }
 }
 
 void Win32_File_System::Delete_File(const std::string& path) {
     std::string native = Native_Path(path);
+    if (auto held = Open_Temporaries.find(native); held != Open_Temporaries.end()) {
+        CloseHandle(held->second);
+        Open_Temporaries.erase(held);
+    }
     if (!DeleteFileA(native.c_str())) Raise_File_Error(GetLastError(), native);
 }
 

@@ -35,8 +35,18 @@ uint32_t Win32_Processes::Start(const std::string& command_line, Show_State show
     PROCESS_INFORMATION started{};
     // CreateProcessA may write into the command line; it gets a copy.
     std::string line = command_line;
-    if (!CreateProcessA(nullptr, line.data(), nullptr, nullptr, FALSE, 0, nullptr, nullptr,
-                        &startup, &started)) {
+    // The viewer must outlive NRVNC, also when NRVNC runs inside a job that
+    // ends its processes when it closes (remote-support and management tools
+    // start programs so): it leaves the job, or stays in it where the job
+    // does not allow that.
+    BOOL made = CreateProcessA(nullptr, line.data(), nullptr, nullptr, FALSE,
+                               CREATE_BREAKAWAY_FROM_JOB, nullptr, nullptr, &startup, &started);
+    if (!made && GetLastError() == ERROR_ACCESS_DENIED) {
+        line = command_line;
+        made = CreateProcessA(nullptr, line.data(), nullptr, nullptr, FALSE, 0, nullptr, nullptr,
+                              &startup, &started);
+    }
+    if (!made) {
         DWORD error = GetLastError();
         if (error == ERROR_FILE_NOT_FOUND || error == ERROR_PATH_NOT_FOUND) {
             throw Runtime_Error(Error_Number::File_Not_Found, "File not found: " + name);
@@ -67,6 +77,9 @@ void Win32_Processes::Terminate(uint32_t process_id) {
     if (process_id == 0 || process_id == GetCurrentProcessId()) return;
     HANDLE process = OpenProcess(PROCESS_TERMINATE | SYNCHRONIZE, FALSE, process_id);
     if (process == nullptr) return;
+    // TerminateProcess only starts the end; the wait makes "ended when this
+    // returns" true on Windows. Under Wine the process is gone at once, so
+    // the tests cannot show that the wait is needed.
     if (TerminateProcess(process, 1)) WaitForSingleObject(process, Terminate_Wait_Ms);
     CloseHandle(process);
 }

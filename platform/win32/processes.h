@@ -7,7 +7,9 @@
 // GetCommandLineA is the line byte for byte. No shell is involved. The show
 // state arrives through STARTF_USESHOWWINDOW (SW_HIDE or SW_SHOWNORMAL).
 // The handles of the new process and thread are closed at once; the child
-// outlives this program.
+// outlives this program, also inside a job that ends its processes when it
+// closes: it is started with CREATE_BREAKAWAY_FROM_JOB, and without it when
+// the job refuses breakaway (ERROR_ACCESS_DENIED).
 //
 // List takes a Toolhelp32 snapshot (the executable's file name and the
 // process ID). Terminate opens the process and ends it with

@@ -1,6 +1,8 @@
 #include "platform/x11/files.h"
 
+#include <dirent.h>
 #include <fcntl.h>
+#include <signal.h>
 #include <sys/stat.h>
 #include <unistd.h>
 
@@ -10,7 +12,9 @@
 #include <cstdio>
 #include <cstdlib>
 #include <cstring>
+#include <ctime>
 #include <random>
+#include <regex>
 #include <utility>
 
 #include "platform/error.h"
@@ -165,6 +169,37 @@ void Write_Sync_Close(File_Descriptor& file, const std::string& bytes, const std
     if (close(file.Release()) != 0 && errno != EINTR) Raise_Errno(errno, native);
 }
 
+// The process ID in the name of a temporary of ours beside `name`
+// (name.<process ID>.<counter>.<8 hex digits>), or 0 for any other name.
+long Temporary_Writer(const std::string& file, const std::string& name) {
+    static const std::regex suffix("\\.([1-9][0-9]{0,8})\\.[0-9]+\\.[0-9a-f]{8}");
+    std::smatch match;
+    if (file.size() <= name.size() || file.compare(0, name.size(), name) != 0) return 0;
+    const std::string rest = file.substr(name.size());
+    return std::regex_match(rest, match, suffix) ? std::stol(match[1]) : 0;
+}
+
+// Deletes the temporaries that earlier saves beside this path left when they
+// died before the replace: those whose process runs no more and that nobody
+// has written for a minute. The age keeps apart a live save on another
+// machine that shares the folder (its process ID means nothing here); a save
+// holds its temporary for milliseconds.
+void Remove_Leftovers(const std::string& native) {
+    const std::string folder = Folder_Part(native), name = Name_Part(native);
+    DIR* listing = opendir(folder.c_str());
+    if (listing == nullptr) return;
+    const time_t now = time(nullptr);
+    while (const dirent* entry = readdir(listing)) {
+        long writer = Temporary_Writer(entry->d_name, name);
+        if (writer == 0 || kill(static_cast<pid_t>(writer), 0) == 0 || errno != ESRCH) continue;
+        const std::string path = folder + "/" + entry->d_name;
+        struct stat info {};
+        if (lstat(path.c_str(), &info) == 0 && S_ISREG(info.st_mode) && now - info.st_mtime >= 60)
+            unlink(path.c_str());
+    }
+    closedir(listing);
+}
+
 }  // namespace
 
 void Linux_File_System::Write_File(const std::string& path, const std::string& bytes) {
@@ -181,6 +216,7 @@ std::string Linux_File_System::Write_Temporary_File(const std::string& beside_pa
     // and O_EXCL makes it harmless.
     static std::atomic<unsigned> counter{0};
     std::string native = Native_Path(beside_path);
+    Remove_Leftovers(native);
     std::random_device random;
     for (int attempt = 0;; ++attempt) {
         char suffix[64];

@@ -27,6 +27,8 @@ class Linux_File_System : public File_System {
     // "<name>.<pid>.<counter>.<random>" beside the file, created with
     // O_CREAT | O_EXCL | O_NOFOLLOW (a planted file or link under that name
     // makes the attempt fail, and another name is tried), fsync'ed, closed.
+    // Files of that pattern beside the path whose process runs no more and
+    // that were last written a minute ago or earlier are deleted first.
     std::string Write_Temporary_File(const std::string& beside_path,
                                      const std::string& bytes) override;
     // rename(), then an fsync of the destination's folder so that the new

@@ -111,6 +111,48 @@ TEST(Linux_File_System, Files_Are_Written_Replaced_At_Once_And_Read_At_Their_Hea
     EXPECT_EQ(Read_Text(folder / "NRVNC.INI"), "new host\r\n");
 }
 
+TEST(Linux_File_System, A_Save_Removes_What_Dead_Saves_Left_And_Nothing_Else) {
+    Temp_Folder folder;
+    Linux_File_System files;
+    const std::string ini = folder / "NRVNC.INI";
+    const pid_t dead = fork();  // two saves of a process that ended before replacing
+    if (dead == 0) {
+        Linux_File_System().Write_Temporary_File(ini, "dead");
+        Linux_File_System().Write_Temporary_File(ini, "dead");
+        _exit(0);
+    }
+    waitpid(dead, nullptr, 0);
+    const std::string id = std::to_string(dead);
+    std::vector<std::string> left;
+    for (const auto& entry : std::filesystem::directory_iterator(folder.Path))
+        if (entry.path().filename().string().starts_with("NRVNC.INI." + id + "."))
+            left.push_back(entry.path());
+    ASSERT_EQ(left.size(), 2u);
+    const std::string live = files.Write_Temporary_File(ini, "live");  // its process runs
+    const std::string others[] = {"NRVNC.INI",
+                                  "NRVNC.INI.bak",
+                                  "OTHER.INI." + id + ".1.0123abcd",
+                                  "NRVNC.INI." + id + ".1.0123ABCD",
+                                  "NRVNC.INI." + id + ".1.0123abcd.x",
+                                  "NRVNC.INI.+" + id + ".1.0123abcd"};
+    auto age = [](const std::string& path) {
+        std::filesystem::last_write_time(
+            path, std::filesystem::file_time_type::clock::now() - std::chrono::minutes(2));
+    };
+    for (const std::string& name : others) {
+        Write_Text(folder / name, "other");
+        age(folder / name);
+    }
+    age(left[0]);
+    age(live);
+
+    files.Write_Temporary_File(ini, "next");
+    EXPECT_FALSE(std::filesystem::exists(left[0]));
+    EXPECT_EQ(Read_Text(left[1]), "dead");  // written just now: maybe a save on another machine
+    EXPECT_EQ(Read_Text(live), "live");
+    for (const std::string& name : others) EXPECT_EQ(Read_Text(folder / name), "other") << name;
+}
+
 TEST(Linux_File_System, Failures_Raise_Numbered_Errors_With_The_System_Words) {
     Temp_Folder folder;
     Linux_File_System files;

@@ -82,6 +82,37 @@ TEST(Win32_File_System, Writes_Replaces_And_Reads_Heads_Byte_For_Byte) {
     EXPECT_FALSE(std::filesystem::exists(ini));
 }
 
+TEST(Win32_File_System, A_Save_Removes_What_Dead_Saves_Left_And_Nothing_Else) {
+    Temp_Folder folder;
+    const std::string ini = folder / "NRVNC.INI";
+    Win32_File_System running, next;
+    Write_Text(ini, "old");
+    const std::string live = running.Write_Temporary_File(ini, "live");  // not yet moved
+    // A save that died left its file closed (the system closes its handles).
+    const std::string dead[] = {"NRVNC.INI.4242" + live.substr(live.find('.', ini.size() + 1)),
+                                "NRVNC.INI.7.12.0"};
+    const char* others[] = {"NRVNC.INI.bak",    "NRVNC.INI.1.2",  "NRVNC.INI.1.2.3.4",
+                            "NRVNC.INI.1.2.x3", "NRVNC.INI..1.2", "OTHER.INI.1.2.3"};
+    for (const std::string& name : dead) Write_Text(folder / name, "dead");
+    for (const char* name : others) Write_Text(folder / name, "other");
+
+    const std::string mine = next.Write_Temporary_File(ini, "next");
+    for (const std::string& name : dead)
+        EXPECT_FALSE(std::filesystem::exists(folder / name)) << name;
+    for (const char* name : others) EXPECT_EQ(Read_Text(folder / name), "other") << name;
+    EXPECT_EQ(Read_Text(ini), "old");
+    running.Replace_File(live, ini);  // the running save is whole
+    EXPECT_EQ(Read_Text(ini), "live");
+    {
+        Win32_File_System abandoned;  // neither moved nor deleted: gone with its owner
+        const std::string temporary = abandoned.Write_Temporary_File(ini, "x");
+        EXPECT_TRUE(std::filesystem::exists(temporary));
+    }
+    next.Delete_File(mine);
+    EXPECT_EQ(std::distance(std::filesystem::directory_iterator(folder.Path), {}),
+              1 + std::size(others));
+}
+
 TEST(Win32_File_System, Empty_Environment_Variables_Count_As_Unset) {
     Win32_File_System files;
     SetEnvironmentVariableA("NRVNC_TEST_SET", "C:\\Some Folder");
@@ -100,7 +131,8 @@ struct Child_Run {
     Child_Run() { SetEnvironmentVariableA("NRVNC_CHILD_RECORD", Record.c_str()); }
     ~Child_Run() {
         SetEnvironmentVariableA("NRVNC_CHILD_RECORD", nullptr);
-        SetEnvironmentVariableA("NRVNC_CHILD_WINDOW", nullptr);
+        for (const char* name : {"NRVNC_CHILD_WINDOW", "NRVNC_CHILD_READ", "NRVNC_CHILD_START"})
+            SetEnvironmentVariableA(name, nullptr);
         if (Id) processes.Terminate(Id);
     }
     // The record, once complete: the show state follows the line feed.
@@ -151,6 +183,69 @@ TEST(Win32_Processes, Lists_And_Terminates_A_Running_Process) {
     run.processes.Terminate(run.Id);
     EXPECT_FALSE(run.Listed());  // ended by the time Terminate returns
     run.processes.Terminate(0);  // never acts on process 0
+}
+
+TEST(Win32_File_System, Saves_Succeed_Whole_While_Another_Process_Reads_The_File) {
+    Child_Run run;
+    const std::string ini = run.Folder / "NRVNC.INI";
+    Win32_File_System files;
+    int saves = 0, failed = 0;
+    auto save = [&] {
+        try {
+            std::string content = std::string(1000, static_cast<char>('a' + saves++ % 26)) + "\r\n";
+            files.Replace_File(files.Write_Temporary_File(ini, content), ini);
+        } catch (const Runtime_Error& error) {
+            ADD_FAILURE() << error.Description;
+            ++failed;
+        }
+    };
+    save();
+    SetEnvironmentVariableA("NRVNC_CHILD_READ", ini.c_str());
+    run.Id = run.processes.Start("nrvnc_child", Show_State::Hidden);
+    while (!std::filesystem::exists(run.Record) && failed < 5) save();  // reads for 2 s
+    const std::string record = run.Recorded();
+    EXPECT_EQ(failed, 0);
+    EXPECT_GT(saves, 20);
+    EXPECT_GT(std::stoi(record), 20) << "reads";
+    EXPECT_EQ(record.substr(record.find('\n') + 1), "0") << "torn reads";
+}
+
+TEST(Win32_Processes, The_Viewer_Leaves_A_Job_That_Ends_Its_Processes_Where_It_May) {
+    struct Case {
+        DWORD Limits;
+        bool Outlives;
+    } cases[] = {
+        {JOB_OBJECT_LIMIT_KILL_ON_JOB_CLOSE | JOB_OBJECT_LIMIT_BREAKAWAY_OK, true},
+        {JOB_OBJECT_LIMIT_KILL_ON_JOB_CLOSE, false},  // refused: started inside it all the same
+    };
+    for (const Case& c : cases) {
+        Child_Run run;
+        HANDLE job = CreateJobObjectA(nullptr, nullptr);
+        JOBOBJECT_EXTENDED_LIMIT_INFORMATION limits{};
+        limits.BasicLimitInformation.LimitFlags = c.Limits;
+        ASSERT_TRUE(SetInformationJobObject(job, JobObjectExtendedLimitInformation, &limits,
+                                            sizeof limits));
+        // The child, inside the job from its first instruction, starts the "viewer".
+        SetEnvironmentVariableA("NRVNC_CHILD_START", "nrvnc_child");
+        STARTUPINFOA startup{};
+        startup.cb = sizeof startup;
+        PROCESS_INFORMATION child{};
+        char line[] = "nrvnc_child";
+        ASSERT_TRUE(CreateProcessA(nullptr, line, nullptr, nullptr, FALSE, CREATE_SUSPENDED,
+                                   nullptr, nullptr, &startup, &child));
+        ASSERT_TRUE(AssignProcessToJobObject(job, child.hProcess));
+        ResumeThread(child.hThread);
+        run.Id = static_cast<uint32_t>(std::stoul(run.Recorded()));
+        ASSERT_NE(run.Id, 0u);
+        HANDLE viewer = OpenProcess(SYNCHRONIZE, FALSE, run.Id);
+        CloseHandle(job);
+        EXPECT_EQ(WaitForSingleObject(child.hProcess, 10000), WAIT_OBJECT_0) << "job not closed";
+        EXPECT_EQ(WaitForSingleObject(viewer, c.Outlives ? 1000 : 10000),
+                  c.Outlives ? WAIT_TIMEOUT : WAIT_OBJECT_0)
+            << c.Limits;
+        TerminateProcess(child.hProcess, 1);
+        for (HANDLE handle : {viewer, child.hProcess, child.hThread}) CloseHandle(handle);
+    }
 }
 
 TEST(Win32_Processes, A_Program_That_Is_Nowhere_Is_File_Not_Found) {
