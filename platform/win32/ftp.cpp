@@ -1,5 +1,6 @@
 #include "platform/win32/ftp.h"
 
+#include <cstring>
 #include <functional>
 #include <memory>
 #include <mutex>
@@ -58,31 +59,41 @@ std::string Last_Response(const Wininet_Functions& wininet) {
     DWORD code = 0, length = 0;
     wininet.Last_Response(&code, nullptr, &length);
     std::string answer(length + 1, '\0');
+    length = static_cast<DWORD>(answer.size());
     if (!wininet.Last_Response(&code, answer.data(), &length)) return "";
-    answer.resize(length);
+    answer.resize(strnlen(answer.c_str(), answer.size()));
     while (!answer.empty() && (answer.back() == '\r' || answer.back() == '\n')) answer.pop_back();
     return answer;
 }
 
+}  // namespace
+
 // One blocking WinINet call on a worker thread, shared by the worker and
 // the user-interface thread that waits for it.
-template <typename Value>
-struct Step {
+struct Worker_Step {
     const Wininet_Functions& Wininet;
     std::mutex Lock;
     HANDLE Reported = CreateEventA(nullptr, TRUE, FALSE, nullptr);
     HANDLE Ended = CreateEventA(nullptr, TRUE, FALSE, nullptr);
     bool Given_Up = false;
     HINTERNET Blocking = nullptr;  // a handle the worker opened and now works in
+
+    explicit Worker_Step(const Wininet_Functions& wininet) : Wininet(wininet) {}
+    ~Worker_Step() {
+        if (Reported) CloseHandle(Reported);
+        if (Ended) CloseHandle(Ended);
+    }
+};
+
+namespace {
+
+template <typename Value>
+struct Step : Worker_Step {
     Value Result{};
     DWORD Error = 0;
     std::string Words;
 
-    explicit Step(const Wininet_Functions& wininet) : Wininet(wininet) {}
-    ~Step() {
-        if (Reported) CloseHandle(Reported);
-        if (Ended) CloseHandle(Ended);
-    }
+    using Worker_Step::Worker_Step;
 
     // The worker hands its result over; a failure with the thread's last
     // error and the server's last answer.
@@ -131,10 +142,13 @@ struct Outcome {
 // handle it works in (the one it adopted, else cancel) is then closed on a
 // thread of its own, since a close may wait for the server, and the worker
 // gets close_ms more to end.
+// The worker itself is handed to still_working when it has reported and
+// goes on (closing its handle) after that.
 template <typename Value>
 std::optional<Outcome<Value>> Run_Step(const Wininet_Functions& wininet, unsigned long limit_ms,
                                        unsigned long close_ms, HINTERNET cancel,
-                                       std::function<void(Step<Value>&)> work) {
+                                       std::function<void(Step<Value>&)> work,
+                                       std::shared_ptr<Worker_Step>* still_working = nullptr) {
     auto step = std::make_shared<Step<Value>>(wininet);
     if (!step->Reported || !step->Ended) return std::nullopt;
     try {
@@ -149,8 +163,10 @@ std::optional<Outcome<Value>> Run_Step(const Wininet_Functions& wininet, unsigne
     HINTERNET blocked_in = nullptr;
     {
         std::lock_guard<std::mutex> hold(step->Lock);
-        if (WaitForSingleObject(step->Reported, 0) == WAIT_OBJECT_0)
+        if (WaitForSingleObject(step->Reported, 0) == WAIT_OBJECT_0) {
+            if (still_working) *still_working = step;
             return Outcome<Value>{std::move(step->Result), step->Error, std::move(step->Words)};
+        }
         step->Given_Up = true;
         blocked_in = step->Blocking ? step->Blocking : cancel;
         step->Blocking = nullptr;
@@ -202,11 +218,16 @@ Wininet_Ftp_Client::Entry* Wininet_Ftp_Client::Find_Connection(Handle handle) {
         Note_Failure(ERROR_INVALID_HANDLE, "");
         return nullptr;
     }
-    if (found->second.Internet == nullptr) {
+    Entry& entry = found->second;
+    // A transfer cut off at its bound may still be closing: the connection
+    // is free again once it has.
+    if (entry.Closing) Event_Wait::Wait_For_Worker(entry.Closing->Ended, Timeouts.Step_Ms);
+    entry.Closing.reset();
+    if (entry.Internet == nullptr) {
         Note_Failure(ERROR_INTERNET_OPERATION_CANCELLED, "");
         return nullptr;
     }
-    return &found->second;
+    return &entry;
 }
 
 // Closing a connection says goodbye to the server (QUIT), which may not
@@ -228,7 +249,7 @@ Ftp_Client::Handle Wininet_Ftp_Client::Internet_Open(const std::string& agent) {
         return 0;
     }
     Handle handle = Next_Handle++;
-    Handles[handle] = Entry{0, agent};
+    Handles[handle].Agent = agent;
     return handle;
 }
 
@@ -277,7 +298,10 @@ Ftp_Client::Handle Wininet_Ftp_Client::Internet_Connect(Handle session, const st
         return 0;
     }
     Handle handle = Next_Handle++;
-    Handles[handle] = Entry{session, "", root, outcome->Result};
+    Entry& entry = Handles[handle];
+    entry.Session = session;
+    entry.Root = root;
+    entry.Internet = outcome->Result;
     return handle;
 }
 
@@ -310,7 +334,8 @@ bool Wininet_Ftp_Client::Get_File(Handle connection, const std::string& remote_n
     DWORD flags = (ascii ? FTP_TRANSFER_TYPE_ASCII : FTP_TRANSFER_TYPE_BINARY) |
                   INTERNET_FLAG_RELOAD | INTERNET_FLAG_NO_CACHE_WRITE;
     auto outcome = Run_Step<Transfer>(
-        *Wininet(), Timeouts.Step_Ms, Timeouts.Close_Ms, internet, [=](Step<Transfer>& step) {
+        *Wininet(), Timeouts.Step_Ms, Timeouts.Close_Ms, internet,
+        [=](Step<Transfer>& step) {
             Transfer transfer;
             HINTERNET file =
                 step.Wininet.Open_File(internet, remote_name.c_str(), GENERIC_READ, flags, 0);
@@ -318,41 +343,48 @@ bool Wininet_Ftp_Client::Get_File(Handle connection, const std::string& remote_n
                 step.Report(transfer, true);
                 return;
             }
-            // WinINet's copy of the file, if it keeps one: deleted on the
-            // way out, once the handle is gone (a late one too).
+            // WinINet's copy of the file, if it keeps one (Wine does): deleted
+            // once the handle is gone, a late one too.
             char copy[MAX_PATH] = "";
             DWORD copy_size = sizeof copy;
             if (!step.Wininet.Query_Option(file, INTERNET_OPTION_DATAFILE_NAME, copy, &copy_size))
                 copy[0] = '\0';
-            struct Delete_Copy {
-                const char* Path;
-                ~Delete_Copy() {
-                    // A close on another thread may still hold it for a moment.
-                    for (int tries = 0; *Path && !DeleteFileA(Path) &&
-                                        GetLastError() != ERROR_FILE_NOT_FOUND && tries < 40;
-                         ++tries)
-                        Sleep(50);
-                }
-            } delete_copy{copy};
+            auto delete_copy = [&copy] {
+                // A close on another thread may still hold it for a moment.
+                for (int tries = 0; *copy && !DeleteFileA(copy) &&
+                                    GetLastError() != ERROR_FILE_NOT_FOUND && tries < 40;
+                     ++tries)
+                    Sleep(50);
+            };
             if (!step.Adopt(file)) {
                 step.Wininet.Close(file);
+                delete_copy();
                 return;
             }
             char buffer[4096];
             DWORD got = 0;
             while (step.Wininet.Read_File(file, buffer, sizeof buffer, &got)) {
                 // Given up: the handle was closed for us, and nothing more is read.
-                if (step.Is_Given_Up()) return;
+                if (step.Is_Given_Up()) {
+                    delete_copy();
+                    return;
+                }
                 transfer.Done = got == 0;
                 transfer.Too_Long = got > max_bytes - transfer.Bytes.size();
                 if (transfer.Done || transfer.Too_Long) break;
                 transfer.Bytes.append(buffer, got);
             }
-            // The report comes first: closing a transfer cut short waits for
-            // the server's answer to the abort.
-            step.Report(transfer, !transfer.Done && !transfer.Too_Long);
+            DWORD error = GetLastError();
+            // A transfer cut off is reported first: its close waits for the
+            // server's answer to the abort. One that ended is closed first,
+            // so that nothing of it is left when the caller goes on.
+            if (transfer.Too_Long) step.Report(transfer, false);
             if (HINTERNET own = step.Disown()) step.Wininet.Close(own);
-        });
+            delete_copy();
+            SetLastError(error);
+            if (!transfer.Too_Long) step.Report(transfer, !transfer.Done);
+        },
+        &entry->Closing);
     if (!outcome) {
         Note_Failure(ERROR_INTERNET_TIMEOUT, "");
         return false;

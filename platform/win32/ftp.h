@@ -39,11 +39,14 @@
 #include <cstddef>
 #include <cstdint>
 #include <map>
+#include <memory>
 #include <string>
 
 #include "platform/network.h"
 
 namespace nrvnc {
+
+struct Worker_Step;
 
 // The WinINet functions the program uses.
 struct Wininet_Functions {
@@ -106,6 +109,7 @@ class Wininet_Ftp_Client : public Ftp_Client {
         std::string Agent;             // sessions: the name given to Internet_Open
         HINTERNET Root = nullptr;      // connections: their own InternetOpenA handle
         HINTERNET Internet = nullptr;  // connections: null once closed or cancelled
+        std::shared_ptr<Worker_Step> Closing;  // a transfer's worker still closing it
     };
 
     Entry* Find_Connection(Handle handle);
