@@ -75,4 +75,30 @@ bool Wait_For_Activity(int timeout_ms) {
     return true;
 }
 
+bool Wait_For_Worker(void* event_handle, unsigned long limit_ms) {
+    // Slices, so that the queue is looked at now and then even when no
+    // message wakes the wait.
+    constexpr DWORD Slice_Ms = 100;
+    // Paint messages dispatched per look: a window that never validates
+    // itself cannot hold the wait.
+    constexpr int Paints_Per_Look = 16;
+    HANDLE handle = static_cast<HANDLE>(event_handle);
+    const DWORD start = GetTickCount();
+    for (;;) {
+        DWORD spent = GetTickCount() - start;
+        DWORD slice = spent >= limit_ms ? 0 : std::min<DWORD>(Slice_Ms, limit_ms - spent);
+        DWORD result = MsgWaitForMultipleObjectsEx(1, &handle, slice, QS_SENDMESSAGE | QS_PAINT, 0);
+        if (result == WAIT_OBJECT_0) return true;
+        if (result == WAIT_FAILED) return false;
+        // PeekMessage delivers the messages sent from other threads itself;
+        // of the posted ones it takes paint only.
+        MSG message;
+        for (int n = 0;
+             n < Paints_Per_Look && PeekMessageA(&message, nullptr, 0, 0, PM_REMOVE | PM_QS_PAINT);
+             ++n)
+            DispatchMessageA(&message);
+        if (slice == 0) return WaitForSingleObject(handle, 0) == WAIT_OBJECT_0;
+    }
+}
+
 }  // namespace nrvnc::Event_Wait

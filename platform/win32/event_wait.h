@@ -33,4 +33,14 @@ void Wake();
 // limit). Returns true when it ended for activity, false on the time-out.
 bool Wait_For_Activity(int timeout_ms);
 
+// The user-interface thread's wait for a worker thread: blocks until
+// event_handle is signalled or limit_ms passed (true when signalled).
+// Meanwhile the window system's own messages run: messages sent to this
+// thread's windows by other threads and programs (the system's "is it
+// alive" probes among them) and paint. Nothing else is taken from the
+// queue, so no input and none of the program's handlers run, and the
+// program's event points stay where they are. Windows counts a window whose
+// thread waits like this as responding, however long the wait.
+bool Wait_For_Worker(void* event_handle, unsigned long limit_ms);
+
 }  // namespace nrvnc::Event_Wait

@@ -41,7 +41,10 @@ const char* const Wrong_State_Text =
 // Returns false when getaddrinfo failed or found nothing.
 bool Resolve(Win32_Resolve_Job& job, const std::string& host, int32_t port, int flags) {
     addrinfo hints{};
-    hints.ai_family = AF_UNSPEC;
+    // The repeater's address is an IPv4 address, and an IPv6 address of a
+    // name on a machine without a working IPv6 route would use up the
+    // probe's time.
+    hints.ai_family = AF_INET;
     hints.ai_socktype = SOCK_STREAM;
     hints.ai_protocol = IPPROTO_TCP;
     hints.ai_flags = flags;
@@ -236,17 +239,18 @@ bool Win32_Network::Check_Internet_Connection(const std::string& url) {
             if (Done) CloseHandle(Done);
         }
     };
+    const Wininet_Functions* wininet = Wininet();
     auto check = std::make_shared<Check>();
-    if (check->Done == nullptr) return false;
+    if (wininet == nullptr || check->Done == nullptr) return false;
     try {
-        std::thread([check, url] {
-            check->Reached = InternetCheckConnectionA(url.c_str(), FLAG_ICC_FORCE_CONNECTION, 0);
+        std::thread([check, url, wininet] {
+            check->Reached = wininet->Check_Connection(url.c_str(), FLAG_ICC_FORCE_CONNECTION, 0);
             SetEvent(check->Done);
         }).detach();
     } catch (const std::system_error&) {
         return false;
     }
-    if (WaitForSingleObject(check->Done, Options.Check_Limit_Ms) != WAIT_OBJECT_0) return false;
+    if (!Event_Wait::Wait_For_Worker(check->Done, Options.Check_Limit_Ms)) return false;
     return check->Reached;
 }
 

@@ -15,8 +15,8 @@ struct Win32_Resolve_Job;
 
 // A TCP client socket that connects in the background.
 //
-// Connect returns at once. A dotted (or IPv6) address is connected to
-// straight away; a host name is resolved on a detached thread while State()
+// Connect returns at once. A dotted address is connected to straight away;
+// a host name is resolved (IPv4 only) on a detached thread while State()
 // reports Resolving_Host, and the socket picks the result up in a later
 // State(). A socket closed or destroyed meanwhile just drops the late
 // result. When a name gives several addresses they are tried in turn.
@@ -73,7 +73,8 @@ class Win32_Network : public Network {
     // InternetCheckConnectionA with FLAG_ICC_FORCE_CONNECTION (it connects
     // to the address's host and port). The call itself has no time limit,
     // so it runs on a worker thread and counts as failed when it has not
-    // answered within Check_Limit_Ms; a late answer is dropped.
+    // answered within Check_Limit_Ms; a late answer is dropped. The wait
+    // lets the window system's messages run (Event_Wait::Wait_For_Worker).
     bool Check_Internet_Connection(const std::string& url) override;
 
   private:

@@ -20,6 +20,8 @@
 #include <memory>
 #include <vector>
 
+#include "builtin_values.h"
+
 namespace nrvnc {
 
 // libcurl, loaded with dlopen at the first connection. Linked in, it and its
@@ -129,15 +131,6 @@ struct Curl_Ftp_Client::Connection {
 
 namespace {
 
-uint16_t Port_From_Environment() {
-    const char* value = getenv("NRVNC_FTP_PORT");
-    if (value == nullptr || *value == '\0') return 0;
-    char* end = nullptr;
-    unsigned long port = strtoul(value, &end, 10);
-    if (*end != '\0' || port == 0 || port > 65535) return 0;
-    return static_cast<uint16_t>(port);
-}
-
 bool Starts_With_No_Case(const std::string& text, const char* prefix) {
     return strncasecmp(text.c_str(), prefix, strlen(prefix)) == 0;
 }
@@ -217,10 +210,9 @@ int Create_Temporary_Beside(const std::string& path, std::string& temporary) {
 
 Curl_Ftp_Client::Curl_Ftp_Client(uint16_t port_for_0, Ftp_Timeouts timeouts,
                                  std::string curl_library)
-    : Port_For_0(port_for_0), Timeouts(timeouts), Library_Name(std::move(curl_library)) {
-    if (Port_For_0 == 0) Port_For_0 = Port_From_Environment();
-    if (Port_For_0 == 0) Port_For_0 = 21;
-}
+    : Port_For_0(port_for_0 != 0 ? port_for_0 : Builtin::FTP_Port),
+      Timeouts(timeouts),
+      Library_Name(std::move(curl_library)) {}
 
 Curl_Ftp_Client::~Curl_Ftp_Client() = default;
 

@@ -38,9 +38,7 @@ struct Curl_Library;
 class Curl_Ftp_Client : public Ftp_Client {
   public:
     // port_for_0 is the port used when a caller passes port 0 (the core
-    // always does). When it is 0 itself, the environment variable
-    // NRVNC_FTP_PORT is used when it holds a port number, else 21. Tests and
-    // whole-program runs point the download at a loopback server this way.
+    // always does); when it is 0 itself, the built-in FTP port.
     // curl_library names the libcurl file to load (empty: the usual names).
     explicit Curl_Ftp_Client(uint16_t port_for_0 = 0, Ftp_Timeouts timeouts = {},
                              std::string curl_library = "");

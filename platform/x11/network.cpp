@@ -38,7 +38,10 @@ const char* const Wrong_State_Text =
 // Returns false when getaddrinfo failed or found nothing.
 bool Resolve(Resolve_Job& job, const std::string& host, int32_t port, int flags) {
     addrinfo hints{};
-    hints.ai_family = AF_UNSPEC;
+    // The repeater's address is an IPv4 address, and an IPv6 address of a
+    // name on a machine without a working IPv6 route would use up the
+    // probe's time.
+    hints.ai_family = AF_INET;
     hints.ai_socktype = SOCK_STREAM;
     hints.ai_flags = flags | AI_NUMERICSERV;
     addrinfo* found = nullptr;

@@ -14,8 +14,8 @@ struct Resolve_Job;
 
 // A TCP client socket that connects in the background.
 //
-// Connect returns at once. A dotted (or IPv6) address is connected to
-// straight away; a host name is resolved on a detached thread while State()
+// Connect returns at once. A dotted address is connected to straight away;
+// a host name is resolved (IPv4 only) on a detached thread while State()
 // reports Resolving_Host, and the socket picks the result up in a later
 // State(). A socket closed or destroyed meanwhile just drops the late
 // result. When a name gives several addresses they are tried in turn.

@@ -1,7 +1,7 @@
 // The built-in values of nrvnc_e2e, the copy of the program that the
 // whole-program runs drive: each run names its own loopback peers in the
 // environment, so that runs at the same time on one machine never meet.
-// Unset, they are the fixed loopback values.
+// Unset, they are the fixed loopback values (and FTP port 21).
 #include <cstdlib>
 
 #include "builtin_values.h"
@@ -15,11 +15,22 @@ const char* From_Environment(const char* name, const char* built_in) {
     return value && *value ? value : built_in;
 }
 
+// A port number, else 21.
+unsigned short Port_From_Environment(const char* name) {
+    const char* value = std::getenv(name);
+    char* end = nullptr;
+    unsigned long port = value ? std::strtoul(value, &end, 10) : 0;
+    return value && *value && *end == '\0' && port > 0 && port <= 65535
+               ? static_cast<unsigned short>(port)
+               : 21;
+}
+
 }  // namespace
 
 const char* const Default_Repeater_Host = From_Environment("NRVNC_E2E_REPEATER_HOST", "localhost");
 const char* const FTP_Server_Name = From_Environment("NRVNC_E2E_FTP_SERVER", "127.0.0.1");
 const char* const Internet_Check_URL =
     From_Environment("NRVNC_E2E_CHECK_URL", "http://127.0.0.1:18111/");
+const unsigned short FTP_Port = Port_From_Environment("NRVNC_FTP_PORT");
 
 }  // namespace nrvnc::Builtin

@@ -49,6 +49,18 @@ TEST(Linux_Tcp_Socket, Is_Refused_Or_Left_Connecting_As_The_Peer_Does) {
     EXPECT_EQ(Settled_State(socket, 300), Socket_State::Connecting);
     Connect(socket, "no such host!", 5901);
     EXPECT_EQ(Settled_State(socket), Socket_State::Error);
+    // Only IPv4 is tried: an IPv6 listener is never reached.
+    const int v6 = ::socket(AF_INET6, SOCK_STREAM | SOCK_CLOEXEC, 0);
+    sockaddr_in6 address{};
+    address.sin6_family = AF_INET6;
+    address.sin6_addr = in6addr_loopback;
+    socklen_t length = sizeof address;
+    ASSERT_EQ(bind(v6, reinterpret_cast<sockaddr*>(&address), length), 0);
+    getsockname(v6, reinterpret_cast<sockaddr*>(&address), &length);
+    listen(v6, 4);
+    Connect(socket, "::1", ntohs(address.sin6_port));
+    EXPECT_EQ(Settled_State(socket), Socket_State::Error);
+    close(v6);
 }
 
 // A peer that accepts and resets at once was reached: a connection made

@@ -7,15 +7,44 @@ and runs until standard input is closed or the process is ended. Passive
 mode is refused, as the program's server does not need it: transfers work
 in active mode only. A refused login answers at once. With
 NRVNC_FTP_SILENT_QUIT=1 in the environment the server never answers QUIT.
+
+Hostile files, made up when asked for (each connection has its own thread,
+so a stalled one holds up no other):
+  Size_N.Dat         N bytes of "x" (a huge file costs no disk);
+  Stall_N_MS_M.Dat   N bytes, then nothing for MS milliseconds, then M more.
+Every transfer that ends adds "complete NAME" or "incomplete NAME" as a
+line to ROOT/transfers.log.
 """
 import os
 import logging
+import re
 import sys
 import threading
+import time
 
 from pyftpdlib.authorizers import DummyAuthorizer
-from pyftpdlib.handlers import FTPHandler
-from pyftpdlib.servers import FTPServer
+from pyftpdlib.handlers import FileProducer, FTPHandler
+from pyftpdlib.servers import ThreadedFTPServer
+
+
+class Made_Up_File:
+    """A read-only file of 'x' with an optional pause after its first part."""
+
+    def __init__(self, name, first, pause_ms=0, rest=0):
+        self.name, self.closed = name, False
+        self.left, self.first, self.pause = first + rest, first, pause_ms / 1000.0
+
+    def read(self, size):
+        if self.pause and self.first == 0:
+            time.sleep(self.pause)
+            self.pause = 0
+        size = min(size, self.left, self.first if self.first else self.left)
+        self.left -= size
+        self.first = max(0, self.first - size)
+        return b"x" * size
+
+    def close(self):
+        self.closed = True
 
 
 class Active_Only_Handler(FTPHandler):
@@ -29,6 +58,27 @@ class Active_Only_Handler(FTPHandler):
         if os.environ.get("NRVNC_FTP_SILENT_QUIT") != "1":
             FTPHandler.ftp_QUIT(self, line)
 
+    def ftp_RETR(self, file):
+        name = os.path.basename(file)
+        size = re.fullmatch(r"Size_(\d+)\.Dat", name)
+        stall = re.fullmatch(r"Stall_(\d+)_(\d+)_(\d+)\.Dat", name)
+        if not (size or stall):
+            return FTPHandler.ftp_RETR(self, file)
+        made_up = Made_Up_File(file, *map(int, (size or stall).groups()))
+        self.push_dtp_data(FileProducer(made_up, self._current_type), isproducer=True, file=made_up, cmd="RETR")
+        return file
+
+    def log_end(self, file, how):
+        with open(os.path.join(self.authorizer.get_home_dir(self.username),
+                               "transfers.log"), "a") as log:
+            log.write("%s %s\n" % (how, os.path.basename(file)))
+
+    def on_file_sent(self, file):
+        self.log_end(file, "complete")
+
+    def on_incomplete_file_sent(self, file):
+        self.log_end(file, "incomplete")
+
 
 def main():
     root, password = sys.argv[1], sys.argv[2]
@@ -38,7 +88,7 @@ def main():
     handler.authorizer = authorizer
     handler.auth_failed_timeout = 0
     logging.basicConfig(level=logging.ERROR)
-    server = FTPServer(("127.0.0.1", 0), handler)
+    server = ThreadedFTPServer(("127.0.0.1", 0), handler)
     print(server.address[1], flush=True)
 
     def stop_when_stdin_closes():
