@@ -157,6 +157,9 @@ class Adapter(unittest.TestCase):
                 code = "1%d34" % weekday if how == "repeater" else None
                 remote = d.start_remote_desktop("#12ab34", password=password, repeater=(
                     code, d.repeater_ip, 5500) if code else None)
+                if SHOTS and code:  # a window on the remote desktop, clear of its centre
+                    d.start(["display", "-display", d.remote_display, "-geometry", "+4+4",
+                             "-resize", "120x90", "logo:"], name="remote-window")
                 self.start_session(host=None if code else d.vnc_ip, code=code)
                 self.assertEqual(self.nrvnc.wait(timeout=30), 0)
                 self.check_remote_desktop_shown(view_only)

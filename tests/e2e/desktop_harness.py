@@ -197,15 +197,20 @@ class Desktop:
             raise RuntimeError("x11vnc did not come up")
         return p
 
-    def start_remote_desktop(self, colour, listen=None, port=5900, password=None, repeater=None):
-        """A remote desktop: a second, small X screen painted `colour` (as
-        "#rrggbb") and x11vnc serving it on listen:port, with a password
-        when one is given, and registered with a repeater when `repeater`
-        is (code, repeater address, server port). Returns that x11vnc."""
-        display = self._launch_xvfb("320x240x24", 96)
-        subprocess.run(["display", "-display", display, "-window", "root", "-size", "8x8",
-                        "xc:" + colour], timeout=30, stdout=subprocess.DEVNULL,
-                       stderr=subprocess.DEVNULL)
+    def start_remote_desktop(self, colour, listen=None, port=5900, password=None, repeater=None,
+                             display=None, screen="320x240x24"):
+        """A remote desktop: a second X screen painted `colour` (as
+        "#rrggbb"; or `display`, one made before, as it is) and x11vnc
+        serving it on listen:port, with a password when one is given, and
+        registered with a repeater when `repeater` is (code, repeater
+        address, server port). Returns that x11vnc; the screen is in
+        self.remote_display."""
+        if not display:
+            display = self._launch_xvfb(screen, 96)
+            subprocess.run(["display", "-display", display, "-window", "root", "-size", "8x8",
+                            "xc:" + colour], timeout=30, stdout=subprocess.DEVNULL,
+                           stderr=subprocess.DEVNULL)
+        self.remote_display = display
         args = ["x11vnc", "-display", display, "-forever", "-shared", "-quiet", "-noxdamage",
                 "-norc"] + (["-passwd", password] if password else ["-nopw"])
         if repeater:
