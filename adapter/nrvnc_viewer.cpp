@@ -74,7 +74,7 @@ std::string Read_Greeting(viewer::Tcp_Connection& tcp, const viewer::Command_Lin
         return "";
     }
     if (!bytes.empty()) return adapter::Greeting_Failure(kind, bytes);
-    if (failure == "The server did not answer in time.")
+    if (Clock::now() >= deadline)
         return command.Proxy.empty() ? "The server did not answer within 8 seconds."
                                      : "The repeater did not connect a server for " +
                                            command.Target + " within 8 seconds.";
@@ -260,8 +260,10 @@ int main(int argc, char** argv) {
         }
         if ((phase == Phase::Starting_Viewer || phase == Phase::Handshaking) &&
             Clock::now() >= deadline)
-            fail("No session with " + command.Target +
-                 " within 8 seconds: the server stopped answering.");
+            fail(phase == Phase::Handshaking
+                     ? "No session with " + command.Target +
+                           " within 8 seconds: the server stopped answering."
+                     : std::string("TigerVNC did not connect within 8 seconds."));
         if ((phase == Phase::Starting_Viewer || phase == Phase::Handshaking) && tigervnc.Ended())
             fail("TigerVNC ended before the connection was made.");
         if (phase == Phase::Established && status != None && now >= start + Status_Hold) {
