@@ -80,6 +80,9 @@ class Adapter(unittest.TestCase):
         self.nrvnc, self.servers = None, []
 
     def tearDown(self):
+        for log in sorted(f for f in os.listdir(self.dir) if f.startswith(("adapter", "vncviewer"))):
+            with open(os.path.join(self.dir, log), errors="replace") as f:  # the adapter's reasons
+                sys.stderr.writelines("%s: %s" % (log, l) for l in f if l.startswith("nrvnc-viewer:"))
         for pid in self.adapters() + self.tigervncs():
             os.kill(pid, signal.SIGKILL)
         if self.nrvnc and self.nrvnc.poll() is None:
@@ -251,7 +254,7 @@ class Adapter(unittest.TestCase):
                 if how.startswith("SIG"):
                     p.send_signal(getattr(signal, how))
                 elif how == "remote ends":
-                    remote.terminate()
+                    remote.kill()  # x11vnc may linger in its own clean-up after SIGTERM
                 else:
                     d.run("xdotool", "windowkill", str(tigervnc))
                 self.wait_until(how, lambda: not self.tigervncs() and p.poll() is not None)
