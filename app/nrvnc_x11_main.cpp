@@ -3,6 +3,7 @@
 #include <csignal>
 #include <cstdio>
 
+#include "builtin_values.h"
 #include "platform/platform.h"
 #include "platform/x11/desktop.h"
 #include "platform/x11/display.h"
@@ -33,7 +34,9 @@ int main() {
         std::fprintf(stderr, "nrvnc: %s\n", nrvnc::X11_Display::Open_Failure().c_str());
         return 1;
     }
-    nrvnc::Linux_Services services;
+    // The viewer is looked for beside this program first, then in the
+    // working directory, by the check at start-up and by the launch alike.
+    nrvnc::Linux_Services services({}, nrvnc::Builtin::Viewer_File_Name);
     nrvnc::X11_Forms_Runtime forms(*display, "NRVNC");
     nrvnc::X11_Desktop desktop(*display);
     nrvnc::Platform platform{services.Clock_Service,   services.File_Service,

@@ -21,8 +21,9 @@ public:
 
     // Starts a command line as a new process and returns its ID. The line is
     // split on blanks; no shell is ever involved, so nothing in it is
-    // interpreted. The program is looked for in the working directory first,
-    // then where the platform usually searches. The new process outlives this
+    // interpreted. The program is looked for beside this program, then in
+    // the working directory, then where the platform usually searches (as
+    // CreateProcess does on Windows). The new process outlives this
     // one. Raises a Runtime_Error when the program cannot be started; a
     // return of 0 means the start gave no process ID.
     virtual uint32_t Start(const std::string& command_line, Show_State show) = 0;

@@ -2,15 +2,18 @@
 """Starts NRVNC in a ready working directory; with --windows, NRVNC.exe
 (the x86_64 build) under Wine, with the Windows viewer stand-in.
 
-With a display: the viewer stand-in beside the program, a local VNC server
-(x11vnc) at 127.1.1.3 and a repeater at 127.1.1.1:5901 with the VNC server
-registered under access code 1234, and a settings file pointing at them.
-Type 127.1.1.3 for a local session, or 1234 for an internet session (when
-this computer reaches the internet; otherwise only Local is offered).
+With a display: NRVNC with its Linux viewer (the adapter, placed as
+`vncviewer` beside the program, which shows the session in TigerVNC), a
+remote desktop (a screen of its own served by x11vnc) at 127.1.1.3 and a
+repeater at 127.1.1.1:5901 with that desktop registered under access code
+1234, and a settings file pointing at them. Type 127.1.1.3 for a local
+session, or 1234 for an internet session (when this computer reaches the
+internet; otherwise only Local is offered). The Windows demo uses the
+Windows viewer stand-in.
 
 Without a display: a scripted tour under Xvfb that walks every screen and
 writes a screenshot of each to out/screens/ (out/screens/windows/ for the
-Windows program).
+Windows program), a remote desktop in TigerVNC among them.
 """
 
 import glob
@@ -42,7 +45,13 @@ def tour(windows):
         screens = subprocess.run(["/usr/bin/python3", os.path.join(E2E, "screens_test.py"),
                                   "Screens_1024x768", "Screens_141_Dpi"], env=env).returncode
         rc = subprocess.run(["/usr/bin/python3", os.path.join(E2E, "e2e_test.py")], env=env).returncode
-        rc = rc or screens
+        # A real remote desktop in TigerVNC, through the repeater; the
+        # adapter's error box when the remote side wants the plug-in.
+        env["NRVNC_ADAPTER"] = os.path.join(BUILD, "adapter", "nrvnc-viewer")
+        adapter = subprocess.run(["/usr/bin/python3", os.path.join(E2E, "adapter_test.py"),
+                                  "Adapter.test_connects_directly_through_the_repeater_and_with_a_password",
+                                  "Adapter.test_failure_reasons_in_the_error_box"], env=env).returncode
+        rc = rc or screens or adapter
     else:
         from wine_desktop import Wine_Desktop  # noqa: E402
         wine = Wine_Desktop(os.path.join(BUILD, "wine-tour"))
@@ -66,16 +75,25 @@ def demo(windows):
     if windows:
         for name in ("NRVNC.exe", "vncviewer.exe"):
             shutil.copy(os.path.join(WINDOWS_BIN, name), os.path.join(work, name))
-    else:
-        shutil.copy(os.path.join(BUILD, "tools", "vncviewer"), os.path.join(work, "vncviewer"))
+    elif not shutil.which("xtigervncviewer"):
+        print("TigerVNC's viewer is not installed (package tigervnc-viewer): sessions will fail.")
     with open(os.path.join(work, "NRVNC.INI"), "wb") as f:
         f.write(b"127.1.1.3\r\n127.1.1.1\r\n5901\r\n")
     desk = Desktop.attach(os.environ["DISPLAY"], work)
     wine = None
     try:
-        desk.start_vnc_server("127.1.1.3", 5900)
-        desk.start_repeater(os.path.join(BUILD, "tools"), "127.1.1.1", 5901, 5500)
-        desk.register_vnc_server_with_repeater("1234", "127.1.1.1", 5500)
+        repeater = ("1234", "127.1.1.1", 5500)
+        desk.start_repeater(os.path.join(BUILD, "tools"), "127.1.1.1", 5901, 5500, greet=not windows)
+        if windows:
+            desk.start_vnc_server("127.1.1.3", 5900)
+            desk.register_vnc_server_with_repeater(*repeater)
+        else:
+            # A remote desktop with a window on it, served directly and
+            # through the repeater.
+            desk.start_remote_desktop("#3a6ea5", "127.1.1.3", 5900, screen="800x600x24")
+            desk.start(["display", "-display", desk.remote_display, "-geometry", "+40+40", "logo:"],
+                       name="remote-window")
+            desk.start_remote_desktop(None, repeater=repeater, display=desk.remote_display)
         print("Demo peers: VNC server 127.1.1.3, repeater 127.1.1.1:5901 (access code 1234).")
         if windows:
             from wine_desktop import Wine_Desktop  # noqa: E402

@@ -8,6 +8,8 @@ NRVNC_PACKAGES=(
   libx11-dev libxft-dev libfontconfig-dev libxtst-dev libcurl4-openssl-dev
   xvfb xdotool x11-utils x11-xkb-utils fonts-liberation
   python3 python3-pyftpdlib x11vnc imagemagick
+  # The viewer NRVNC shows a session in on Linux (through its adapter).
+  tigervnc-viewer
   # The Windows builds (mingw-w64, posix threads) and their tests under Wine.
   g++-mingw-w64-i686-posix g++-mingw-w64-x86-64-posix
   binutils-mingw-w64-i686 binutils-mingw-w64-x86-64

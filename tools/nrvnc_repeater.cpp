@@ -6,10 +6,11 @@
 // bytes are relayed both ways; when one side closes, both are closed. A
 // connection that closes before its ID (the launcher's reachability probe)
 // is simply dropped. Unpaired connections are dropped after --pair-timeout
-// seconds.
+// seconds. With --greet, a viewer is first greeted with "RFB 000.000\n", as
+// some repeaters do before the server's own greeting.
 //
 //   nrvnc-repeater [--viewer-port P] [--server-port Q] [--listen ADDR]
-//                  [--pair-timeout S]
+//                  [--pair-timeout S] [--greet]
 //
 // Port 0 picks a free port. The ports in use are printed on start:
 // "listening viewer=P server=Q". Events go to stderr.
@@ -40,6 +41,7 @@ constexpr size_t Buffer_Limit = 256 * 1024;  // per direction; reading pauses wh
 constexpr size_t Max_Connections = 200;
 
 int Wake_Pipe[2] = {-1, -1};
+bool Greet_Viewers = false;
 
 void On_Signal(int) {
     const char c = 'T';
@@ -199,6 +201,10 @@ void Accept_From(int listener, bool is_server, Clock::duration pair_timeout) {
     c.Fd = fd;
     c.Is_Server = is_server;
     c.Deadline = Clock::now() + pair_timeout;
+    if (!is_server && Greet_Viewers) {
+        c.Out = "RFB 000.000\n";
+        if (!Flush(c)) Drop(c, "write failed");
+    }
 }
 
 bool Parse_Number(const char* text, long low, long high, long& out) {
@@ -218,7 +224,9 @@ int main(int argc, char** argv) {
         std::string a = argv[i];
         long n = 0;
         bool ok = i + 1 < argc;
-        if (ok && a == "--listen") {
+        if (a == "--greet") {
+            Greet_Viewers = true;
+        } else if (ok && a == "--listen") {
             address = argv[++i];
         } else if (ok && (a == "--viewer-port" || a == "--server-port") &&
                    Parse_Number(argv[i + 1], 0, 65535, n)) {
@@ -230,7 +238,7 @@ int main(int argc, char** argv) {
         } else {
             fprintf(stderr,
                     "usage: nrvnc-repeater [--viewer-port P] [--server-port Q] "
-                    "[--listen ADDR] [--pair-timeout SECONDS]\n(bad argument: %s)\n",
+                    "[--listen ADDR] [--pair-timeout SECONDS] [--greet]\n(bad argument: %s)\n",
                     a.c_str());
             return 2;
         }

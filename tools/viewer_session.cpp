@@ -72,18 +72,8 @@ bool Split_Address(const std::string& text, bool is_proxy, std::string& host, in
 
 std::string Connect_And_Greet(const Command_Line& cl, Clock::time_point deadline,
                               Tcp_Connection& tcp) {
-    std::string host;
-    int port = 0;
-    const std::string& address = cl.Proxy.empty() ? cl.Target : cl.Proxy;
-    if (!Split_Address(address, !cl.Proxy.empty(), host, port))
-        return "Invalid server address " + address + ".";
-    std::string failure = tcp.Connect(host, port, deadline);
+    std::string failure = Connect_To_Server(cl, deadline, tcp);
     if (!failure.empty()) return failure;
-    if (!cl.Proxy.empty()) {
-        std::string block = cl.Target;
-        block.resize(250, '\0');
-        if (!tcp.Send(block)) return "Failed to send the ID to the repeater.";
-    }
     std::string version;
     failure = tcp.Receive(12, version, deadline);
     if (!failure.empty()) return failure;
@@ -94,6 +84,26 @@ std::string Connect_And_Greet(const Command_Line& cl, Clock::time_point deadline
 }
 
 }  // namespace
+
+std::string Id_Block(const std::string& id) {
+    std::string block = id.substr(0, 250);
+    block.resize(250, '\0');
+    return block;
+}
+
+std::string Connect_To_Server(const Command_Line& cl, Clock::time_point deadline,
+                              Tcp_Connection& tcp) {
+    std::string host;
+    int port = 0;
+    const std::string& address = cl.Proxy.empty() ? cl.Target : cl.Proxy;
+    if (!Split_Address(address, !cl.Proxy.empty(), host, port))
+        return "Invalid server address " + address + ".";
+    std::string failure = tcp.Connect(host, port, deadline);
+    if (!failure.empty()) return failure;
+    if (!cl.Proxy.empty() && !tcp.Send(Id_Block(cl.Target)))
+        return "Failed to send the ID to the repeater.";
+    return "";
+}
 
 void Record_Command_Line(const std::string& line) {
     const char* path = getenv("NRVNC_VIEWER_RECORD");
@@ -115,12 +125,17 @@ Command_Line Parse_Command_Line(const std::vector<std::string>& args) {
     Command_Line cl;
     for (size_t i = 0; i < args.size() && cl.Error.empty(); ++i) {
         const std::string& a = args[i];
-        if (std::find(flags.begin(), flags.end(), a) != flags.end()) continue;
+        if (std::find(flags.begin(), flags.end(), a) != flags.end()) {
+            if (a == "-viewonly") cl.View_Only = true;
+            continue;
+        }
         if (std::find(with_value.begin(), with_value.end(), a) != with_value.end()) {
             if (i + 1 >= args.size())
                 cl.Error = "Option " + a + " needs a value.";
             else if (a == "-proxy")
                 cl.Proxy = args[++i];
+            else if (a == "-password")
+                cl.Password = args[++i];
             else
                 ++i;
         } else if (!a.empty() && a[0] == '-') {

@@ -28,13 +28,25 @@ namespace viewer {
 void Record_Command_Line(const std::string& line);
 
 struct Command_Line {
-    std::string Target;  // "host", "host:display", "host::port" or "ID:nnnn"
-    std::string Proxy;   // "host:port" of the repeater, empty for a direct connection
-    std::string Error;   // why the line cannot be used
+    std::string Target;    // "host", "host:display", "host::port" or "ID:nnnn"
+    std::string Proxy;     // "host:port" of the repeater, empty for a direct connection
+    std::string Password;  // the -password value, empty when none was given
+    bool View_Only = false;
+    std::string Error;  // why the line cannot be used
 };
 
 // The arguments after the program name.
 Command_Line Parse_Command_Line(const std::vector<std::string>& args);
+
+// The 250-byte block that names a session to a repeater: the ID text
+// ("ID:nnnn") padded with NULs.
+std::string Id_Block(const std::string& id);
+
+// Connects to the server the command line names, or to its repeater and
+// sends the ID block; an empty result means connected, otherwise it says
+// why not. Shared by the viewer stand-in and the TigerVNC adapter.
+std::string Connect_To_Server(const Command_Line& command, Clock::time_point deadline,
+                              Tcp_Connection& tcp);
 
 struct Attempt;
 

@@ -22,9 +22,15 @@ class Tcp_Connection {
     std::string Connect(const std::string& host, int port, Clock::time_point deadline);
     bool Send(const std::string& data);
     // Reads exactly `count` bytes into `out`; an empty result means done.
+    // On failure `out` holds what did arrive.
     std::string Receive(std::size_t count, std::string& out, Clock::time_point deadline);
     // The connection stays open for the life of the process.
     void Keep_Open() { Kept_ = true; }
+    // Hands the socket (non-blocking on POSIX) to the caller, who closes it.
+    std::intptr_t Release() {
+        Kept_ = true;
+        return Fd_;
+    }
 
   private:
     std::intptr_t Fd_ = -1;

@@ -18,6 +18,7 @@
 #include <utility>
 
 #include "platform/error.h"
+#include "platform/x11/program_lookup.h"
 
 namespace nrvnc {
 
@@ -111,6 +112,10 @@ std::string Linux_File_System::Working_Directory() {
 }
 
 std::string Linux_File_System::Native_Path(const std::string& path) {
+    if (!Program_Name_.empty() && path == Program_Name_) {
+        const std::string found = Find_Beside_Program_Or_Here(path);
+        if (!found.empty()) return found;
+    }
     std::string native = path;
     std::replace(native.begin(), native.end(), '\\', '/');
     return native;

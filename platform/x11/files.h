@@ -8,13 +8,24 @@
 // the description.
 #pragma once
 
+#include <utility>
+
 #include "platform/files.h"
 
 namespace nrvnc {
 
 class Linux_File_System : public File_System {
   public:
+    // `program_name`: the file name of a program that Processes::Start runs
+    // (the viewer's); empty for none.
+    explicit Linux_File_System(std::string program_name = {})
+        : Program_Name_(std::move(program_name)) {}
+
     std::string Working_Directory() override;
+    // The program's file name, spelt alone, becomes the path where
+    // Processes::Start finds it (beside this program, then the working
+    // directory; see program_lookup.h), so that a check of that path and
+    // the start agree on the file.
     std::string Native_Path(const std::string& path) override;
     // A regular file, after following symbolic links. A name that starts
     // with a dot is hidden on Linux and does not count.
@@ -42,6 +53,9 @@ class Linux_File_System : public File_System {
     // make the core look for "\NRVNC" at the root of the file system, so it
     // counts as unset. Any other name: the variable as it is.
     std::optional<std::string> Environment_Variable(const std::string& name) override;
+
+  private:
+    std::string Program_Name_;
 };
 
 // The Runtime_Error for an errno value met on path (used by the other Linux

@@ -10,8 +10,11 @@
 namespace nrvnc {
 
 struct Linux_Services {
-    explicit Linux_Services(Linux_Network_Options network_options = {})
-        : Network_Service(network_options) {}
+    // `viewer_file_name`: the program whose bare name File_Service resolves
+    // as Process_Service finds it (see Linux_File_System).
+    explicit Linux_Services(Linux_Network_Options network_options = {},
+                            std::string viewer_file_name = {})
+        : File_Service(std::move(viewer_file_name)), Network_Service(network_options) {}
 
     Linux_Clock Clock_Service;
     Linux_File_System File_Service;

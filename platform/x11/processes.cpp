@@ -21,6 +21,7 @@
 
 #include "platform/error.h"
 #include "platform/x11/files.h"
+#include "platform/x11/program_lookup.h"
 
 extern char** environ;
 
@@ -70,7 +71,8 @@ Candidate Check_Candidate(const std::string& path) {
     return access(path.c_str(), X_OK) == 0 ? Candidate::Runnable : Candidate::Not_Executable;
 }
 
-// Where the program lives: the working directory first, then $PATH.
+// Where the program lives: beside this program, the working directory,
+// then $PATH.
 std::string Find_Program(const std::string& name) {
     bool seen_not_executable = false;
     auto consider = [&](const std::string& path) {
@@ -82,7 +84,11 @@ std::string Find_Program(const std::string& name) {
     if (name.find('/') != std::string::npos) {
         if (consider(name)) return name;
     } else {
-        if (consider("./" + name)) return "./" + name;
+        const std::string found = Find_Beside_Program_Or_Here(name);
+        if (!found.empty()) {
+            if (consider(found)) return found;
+            Raise_Start_Error(EACCES, name);  // never a different one instead
+        }
         const char* path_variable = getenv("PATH");
         std::string search = path_variable ? path_variable : "/usr/local/bin:/usr/bin:/bin";
         std::string::size_type start = 0;

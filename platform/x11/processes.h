@@ -2,9 +2,11 @@
 //
 // Start splits the command line on blanks (spaces and tabs; runs of them
 // count as one) and passes the pieces to the program as they are: no shell,
-// no quoting, no expansion. The program is taken from the working directory
-// when a regular executable file of that name is there, otherwise from
-// $PATH (a name with a slash is used as given). The child:
+// no quoting, no expansion. A name without a slash is looked for beside this
+// program (the folder of /proc/self/exe), then in the working directory (as
+// Windows looks for a program), then on $PATH; the first regular file of
+// that name is the one started, or the start fails when it cannot be run.
+// A name with a slash is used as given. The child:
 //   - runs in a session of its own (setsid), so it outlives this program and
 //     the terminal it was started from;
 //   - gets /dev/null as its standard input, output and error, and none of

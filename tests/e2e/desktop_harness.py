@@ -147,6 +147,10 @@ class Desktop:
 
     # ---- set-up ----
     def _start_xvfb(self, screen, dpi):
+        self.display = self._launch_xvfb(screen, dpi)
+        self.env["DISPLAY"] = self.display
+
+    def _launch_xvfb(self, screen, dpi):
         # Xvfb takes a free display itself and names it when it is ready.
         # Without -noreset it starts afresh whenever its last client leaves,
         # and a program connecting just then is turned away.
@@ -168,10 +172,10 @@ class Desktop:
             p.kill()
             p.wait()
             raise RuntimeError("could not start Xvfb")
-        self.display = ":" + number.strip().decode()
-        DISPLAYS.add(self.display)
-        self.env["DISPLAY"] = self.display
+        display = ":" + number.strip().decode()
+        DISPLAYS.add(display)
         self.procs.append(p)
+        return display
 
     def start(self, args, env=None, cwd=None, name=None):
         e = dict(self.env)
@@ -193,11 +197,37 @@ class Desktop:
             raise RuntimeError("x11vnc did not come up")
         return p
 
-    def start_repeater(self, tools_dir, listen=None, viewer_port=5901, server_port=5500):
+    def start_remote_desktop(self, colour, listen=None, port=5900, password=None, repeater=None,
+                             display=None, screen="320x240x24"):
+        """A remote desktop: a second X screen painted `colour` (as
+        "#rrggbb"; or `display`, one made before, as it is) and x11vnc
+        serving it on listen:port, with a password when one is given, and
+        registered with a repeater when `repeater` is (code, repeater
+        address, server port). Returns that x11vnc; the screen is in
+        self.remote_display."""
+        if not display:
+            display = self._launch_xvfb(screen, 96)
+            subprocess.run(["display", "-display", display, "-window", "root", "-size", "8x8",
+                            "xc:" + colour], timeout=30, stdout=subprocess.DEVNULL,
+                           stderr=subprocess.DEVNULL)
+        self.remote_display = display
+        args = ["x11vnc", "-display", display, "-forever", "-shared", "-quiet", "-noxdamage",
+                "-norc"] + (["-passwd", password] if password else ["-nopw"])
+        if repeater:
+            return self.start(args + ["-rfbport", "0", "-connect",
+                                      "repeater=ID:%s+%s:%d" % repeater], name="x11vnc-remote")
+        listen = listen or self.vnc_ip
+        p = self.start(args + ["-listen", listen, "-rfbport", str(port)], name="x11vnc-remote")
+        if not wait_port(listen, port, 15):
+            raise RuntimeError("x11vnc did not come up")
+        return p
+
+    def start_repeater(self, tools_dir, listen=None, viewer_port=5901, server_port=5500,
+                       greet=False):
         listen = listen or self.repeater_ip
         p = self.start([os.path.join(tools_dir, "nrvnc-repeater"), "--listen", listen,
-                        "--viewer-port", str(viewer_port), "--server-port", str(server_port)],
-                       name="repeater")
+                        "--viewer-port", str(viewer_port), "--server-port", str(server_port)]
+                       + (["--greet"] if greet else []), name="repeater")
         if not wait_port(listen, viewer_port, 10):
             raise RuntimeError("repeater did not come up")
         return p

@@ -13,6 +13,7 @@
 #include "platform/x11/clock.h"
 #include "platform/x11/files.h"
 #include "platform/x11/processes.h"
+#include "platform/x11/program_lookup.h"
 #include "tests/support/real_peers.h"
 
 namespace nrvnc {
@@ -280,6 +281,32 @@ TEST_F(Linux_Processes_Test, The_Working_Directory_Comes_Before_The_Path) {
                0755);
     Start("sleep 30");
     ASSERT_TRUE(Eventually([&] { return std::filesystem::exists(Folder / "which.txt"); }));
+}
+
+TEST_F(Linux_Processes_Test, A_Program_Beside_This_One_Comes_First_For_The_Check_And_The_Start) {
+    // The file system's viewer check (Native_Path of the viewer's name) and
+    // the start agree: beside the program, else here; one beside that cannot
+    // run is an error, never the one here instead.
+    const std::string name = "nrvnc_viewer_probe_" + std::to_string(getpid());
+    const std::string beside = Program_Folder() + "/" + name;
+    auto script = [](const char* who) {
+        return std::string("#!/bin/sh\necho ") + who + " > which.tmp\nmv which.tmp which.txt\n";
+    };
+    Linux_File_System files(name);
+    Write_Text(Folder / name, script("here"), 0755);
+    for (auto [beside_mode, ran] : {std::pair{0755, "beside"}, {0, "here"}, {0644, ""}}) {
+        SCOPED_TRACE(beside_mode);
+        if (beside_mode) Write_Text(beside, script("beside"), static_cast<mode_t>(beside_mode));
+        EXPECT_EQ(files.Native_Path(name), beside_mode ? beside : "./" + name);
+        EXPECT_EQ(Error_Of([&] { Start(name); }), *ran ? 0 : 70);
+        if (*ran) {
+            ASSERT_TRUE(Eventually([&] { return std::filesystem::exists(Folder / "which.txt"); }));
+            EXPECT_EQ(Read_Text(Folder / "which.txt"), std::string(ran) + "\n");
+        }
+        std::filesystem::remove(Folder / "which.txt");
+        std::filesystem::remove(beside);
+    }
+    EXPECT_EQ(files.Native_Path("other\\name"), "other/name");  // other paths as before
 }
 
 }  // namespace

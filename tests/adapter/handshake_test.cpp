@@ -1,0 +1,112 @@
+// The adapter's reading of the RFB protocol: greetings, and the handshake
+// it follows to decide the outcome of a connection.
+#include "adapter/handshake.h"
+
+#include <gtest/gtest.h>
+
+#include <string>
+#include <vector>
+
+namespace adapter {
+namespace {
+
+std::string U32(uint32_t n) {
+    return {static_cast<char>(n >> 24), static_cast<char>(n >> 16), static_cast<char>(n >> 8),
+            static_cast<char>(n)};
+}
+
+const std::string Init = std::string(20, '\x01') + U32(4) + "desk";  // size, format, name
+const std::string Challenge(16, 'c');
+
+TEST(Greeting, Tells_Rfb_From_A_Repeater_Another_Server_And_The_Plug_In) {
+    using K = Greeting_Kind;
+    const std::vector<std::string> greetings = {"RFB 003.008\n",
+                                                "RFB 003.003\n",
+                                                "RFB 000.000\n",
+                                                "RFB 004.001\n",
+                                                "RFB 003.00x\n",
+                                                "SSH-2.0-Open",
+                                                "",
+                                                "\x80\x13\xfe\x01RFB"};
+    const std::vector<K> kinds = {K::Rfb,  K::Rfb,  K::Repeater_Hello, K::Other_Rfb,
+                                  K::Text, K::Text, K::Text,           K::Encrypted};
+    for (std::size_t i = 0; i < kinds.size(); ++i)
+        EXPECT_EQ(Classify_Greeting(greetings[i]), kinds[i]) << greetings[i];
+    EXPECT_EQ(Greeting_Failure(K::Encrypted, "\x80"),
+              "This viewer cannot speak the encryption plug-in the remote side requires.");
+}
+
+// The steps alternate: TigerVNC's bytes first, then the server's, and so on.
+struct Case {
+    const char* Name;
+    std::string Version;
+    std::vector<std::string> Steps;
+    Handshake::State Outcome;
+    std::string Failure_Or_Passed_On;  // the failure, or all passed on to TigerVNC
+};
+
+TEST(Handshake, Follows_3_3_3_7_And_3_8_To_The_Servers_Init_Whatever_The_Pieces) {
+    using S = Handshake::State;
+    const std::string v8 = "RFB 003.008\n", none = "\x01", none_only = "\x01\x01";
+    const std::vector<Case> cases = {
+        {"3.8 none, types cut down",
+         "008",
+         {v8, "\x03\x10\x01\x12", none, U32(0), "\x01", Init + "more"},
+         S::Established,
+         none_only + U32(0) + Init + "more"},
+        {"3.8 password refused",
+         "008",
+         {v8, "\x01\x02", "\x02", Challenge, Challenge, U32(1) + U32(6) + "denied"},
+         S::Failed,
+         "The server refused the password."},
+        {"3.3 password",
+         "003",
+         {"RFB 003.003\n", U32(2) + Challenge, Challenge, U32(0), std::string(1, '\0'), Init},
+         S::Established,
+         U32(2) + Challenge + U32(0) + Init},
+        {"3.7 none has no result",
+         "007",
+         {"RFB 003.007\n", none_only, none_only, Init},
+         S::Established,
+         none_only + Init},
+        {"3.8 server, 3.3 viewer",
+         "008",
+         {"RFB 003.003\n", U32(1), none, Init},
+         S::Established,
+         U32(1) + Init},
+        {"only TLS offered",
+         "008",
+         {v8, "\x01\x12"},
+         S::Failed,
+         "The server requires a kind of security this viewer cannot use."},
+        {"refused with a reason",
+         "008",
+         {v8, std::string(1, '\0') + U32(8) + "too many"},
+         S::Failed,
+         "The server refused the connection: too many"},
+        {"server stops before its init",
+         "008",
+         {v8, none_only, none, U32(0), none, Init.substr(0, 23)},
+         S::Running,
+         none_only + U32(0)},
+    };
+    for (const Case& c : cases) {
+        for (bool byte_by_byte : {false, true}) {
+            SCOPED_TRACE(std::string(c.Name) + (byte_by_byte ? ", byte by byte" : ""));
+            Handshake h("RFB 003." + c.Version + "\n");
+            std::string passed_on;
+            for (std::size_t step = 0; step < c.Steps.size(); ++step) {
+                const std::string& bytes = c.Steps[step];
+                for (std::size_t i = 0; i < bytes.size(); i += byte_by_byte ? 1 : bytes.size()) {
+                    const std::string piece = bytes.substr(i, byte_by_byte ? 1 : bytes.size());
+                    step % 2 ? void(passed_on += h.From_Server(piece)) : h.From_Viewer(piece);
+                }
+            }
+            EXPECT_EQ(h.Outcome(), c.Outcome);
+            EXPECT_EQ(c.Outcome == S::Failed ? h.Failure() : passed_on, c.Failure_Or_Passed_On);
+        }
+    }
+}
+
+}  // namespace
+}  // namespace adapter
