@@ -19,7 +19,7 @@
 #include "platform/win32/forms.h"
 #include "platform/win32/win32_services.h"
 #include "session/main.h"
-#include "session/misc.h"
+#include "session/state/misc.h"
 
 namespace {
 

@@ -10,7 +10,7 @@
 #include "platform/x11/forms.h"
 #include "platform/x11/linux_services.h"
 #include "session/main.h"
-#include "session/misc.h"
+#include "session/state/misc.h"
 
 // Last: X.h makes plain words such as None into macros.
 #include <X11/Xlib.h>

@@ -1,6 +1,6 @@
 #include "presentation/frm_flat_black.h"
 
-#include "session/misc.h"
+#include "session/state/misc.h"
 
 namespace nrvnc {
 
@@ -39,9 +39,8 @@ void FrmFlatBlack::Form_Load() {
     form_->Set_Width(forms.Screen_Width());
 }
 
-FrmFlatBlack& Misc::frmFlatBlack() {
-    if (!flat_black_) flat_black_ = std::make_shared<FrmFlatBlack>(*this);
-    return *flat_black_;
+FrmFlatBlack& frmFlatBlack(Misc& misc) {
+    return misc.Single_Instance<FrmFlatBlack>();
 }
 
 }  // namespace nrvnc

@@ -27,4 +27,7 @@ class FrmFlatBlack : public Form_Events {
     std::unique_ptr<Form> form_;
 };
 
+// The single shared instance, created on first use and kept in Misc.
+FrmFlatBlack& frmFlatBlack(Misc& misc);
+
 }  // namespace nrvnc

@@ -7,7 +7,7 @@
 
 #include "platform/error.h"
 #include "presentation/frm_flat_black.h"
-#include "session/misc.h"
+#include "session/state/misc.h"
 
 namespace nrvnc {
 
@@ -136,7 +136,7 @@ std::vector<float> Font_Size_Ladder(Misc& misc, Form& Surface) {
 }
 
 void Get_Font_Sizes(Misc& misc) {
-    FrmFlatBlack& surface = misc.frmFlatBlack();
+    FrmFlatBlack& surface = frmFlatBlack(misc);
     surface.Load();
     misc.Do_Events();
     Form& form = surface.form();

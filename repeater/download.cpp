@@ -9,7 +9,7 @@
 #include "platform/error.h"
 #include "platform/network.h"
 #include "repeater/frm_communications.h"
-#include "session/misc.h"
+#include "session/state/misc.h"
 #include "settings/text_lines.h"
 #include "settings/validation.h"
 
@@ -88,7 +88,7 @@ void Close_Quietly(Ftp_Client& ftp, Ftp_Client::Handle handle) {
 
 bool Open_FTP_Connection(Misc& misc, const std::string& Agent_Name) {
     Ftp_Client& ftp = misc.Sys.network.Ftp();
-    FrmCommunications& communications = misc.frmCommunications();
+    FrmCommunications& communications = frmCommunications(misc);
 
     // A session left over from an earlier open would otherwise be lost.
     if (communications.FTP_Session != 0) {
@@ -126,7 +126,7 @@ void Close_FTP_Connection(Misc& misc) {
         Close_Quietly(ftp, misc.FTP_Handle);
         misc.FTP_Handle = 0;
     }
-    FrmCommunications& communications = misc.frmCommunications();
+    FrmCommunications& communications = frmCommunications(misc);
     if (communications.FTP_Session != 0) {
         Close_Quietly(ftp, communications.FTP_Session);
         communications.FTP_Session = 0;
@@ -192,8 +192,8 @@ bool Get_Repeater_IP_File(Misc& misc) {
     } else {
         const std::string Error_Text = std::string("  There was an error ") +
                                        Step_Text(Failure_Step) + " the Norvane FTP server.  ";
-        if (misc.MsgBox_Loaded) misc.frmMsgBox().Close_frmMsgBox();
-        misc.frmMsgBox().Do_User_Msg(3, Msg_Value{Error_Text}, Msg_Value{std::string()});
+        if (misc.MsgBox_Loaded) frmMsgBox(misc).Close_frmMsgBox();
+        frmMsgBox(misc).Do_User_Msg(3, Msg_Value{Error_Text}, Msg_Value{std::string()});
     }
     return Failure_Step == 0;
 }

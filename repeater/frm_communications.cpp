@@ -1,6 +1,6 @@
 #include "repeater/frm_communications.h"
 
-#include "session/misc.h"
+#include "session/state/misc.h"
 
 namespace nrvnc {
 
@@ -11,9 +11,8 @@ Tcp_Socket& FrmCommunications::Winsock1() {
     return *socket_;
 }
 
-FrmCommunications& Misc::frmCommunications() {
-    if (!communications_) communications_ = std::make_shared<FrmCommunications>(*this);
-    return *communications_;
+FrmCommunications& frmCommunications(Misc& misc) {
+    return misc.Single_Instance<FrmCommunications>();
 }
 
 }  // namespace nrvnc

@@ -29,4 +29,7 @@ class FrmCommunications {
     std::unique_ptr<Tcp_Socket> socket_;
 };
 
+// The single shared instance, created on first use and kept in Misc.
+FrmCommunications& frmCommunications(Misc& misc);
+
 }  // namespace nrvnc

@@ -7,7 +7,7 @@
 #include "platform/network.h"
 #include "repeater/download.h"
 #include "repeater/frm_communications.h"
-#include "session/misc.h"
+#include "session/state/misc.h"
 #include "settings/numeric_text.h"
 
 namespace nrvnc {
@@ -21,7 +21,7 @@ constexpr uint32_t Probe_Limit_Ms = 1000;
 
 bool Probe_Repeater(Misc& misc) {
     try {
-        Tcp_Socket& Winsock1 = misc.frmCommunications().Winsock1();
+        Tcp_Socket& Winsock1 = frmCommunications(misc).Winsock1();
         Winsock1.Close();
         Winsock1.Set_Remote_Port(Long_Value(misc.Port_Num));
         Winsock1.Set_Remote_Host(misc.Repeater_IP);
@@ -44,7 +44,7 @@ bool Probe_Repeater(Misc& misc) {
         return Result;
     } catch (const Runtime_Error&) {
         try {
-            misc.frmCommunications().Winsock1().Close();
+            frmCommunications(misc).Winsock1().Close();
         } catch (const Runtime_Error&) {
             // Nothing more can be done about a socket that will not close.
         }
@@ -53,7 +53,7 @@ bool Probe_Repeater(Misc& misc) {
 }
 
 bool Check_Repeater(Misc& misc, uint8_t Probe_Only) {
-    if (Probe_Only == 0) misc.frmMsgBox().Do_User_Msg(1, Msg_Value{0}, Msg_Value{std::string()});
+    if (Probe_Only == 0) frmMsgBox(misc).Do_User_Msg(1, Msg_Value{0}, Msg_Value{std::string()});
 
     bool Found = Probe_Repeater(misc);
     if (!Found && Probe_Only == 0) {
@@ -61,7 +61,7 @@ bool Check_Repeater(Misc& misc, uint8_t Probe_Only) {
     }
 
     // The stand-by notice must be gone when the caller shows its own message.
-    if (misc.MsgBox_Loaded) misc.frmMsgBox().Close_frmMsgBox();
+    if (misc.MsgBox_Loaded) frmMsgBox(misc).Close_frmMsgBox();
     return Found;
 }
 

@@ -4,8 +4,8 @@
 
 #include "builtin_values.h"
 #include "dialogs/message/frm_msg_box.h"
-#include "session/housekeeping.h"
-#include "session/misc.h"
+#include "session/state/housekeeping.h"
+#include "session/state/misc.h"
 #include "settings/settings.h"
 
 namespace nrvnc {
@@ -37,7 +37,7 @@ int Digit_Value(const std::string& text, std::size_t position) {
 }
 
 int16_t Ask(Misc& misc, const std::string& UserIn1, const std::string& UserIn2) {
-    return misc.frmMsgBox().Do_User_Msg(16, Msg_Value(UserIn1), Msg_Value(UserIn2));
+    return frmMsgBox(misc).Do_User_Msg(16, Msg_Value(UserIn1), Msg_Value(UserIn2));
 }
 
 }  // namespace

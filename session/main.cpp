@@ -9,10 +9,10 @@
 #include "platform/error.h"
 #include "presentation/presentation.h"
 #include "repeater/probe.h"
-#include "session/housekeeping.h"
 #include "session/launch.h"
-#include "session/misc.h"
 #include "session/session_loop.h"
+#include "session/state/housekeeping.h"
+#include "session/state/misc.h"
 #include "settings/settings.h"
 #include "settings/validation.h"
 
@@ -29,7 +29,7 @@ constexpr const char* End_Question = "If you choose not to the program will end.
 
 int16_t Show_Message(Misc& misc, int16_t Sel, const std::string& UserIn1,
                      const std::string& UserIn2) {
-    return misc.frmMsgBox().Do_User_Msg(Sel, Msg_Value(UserIn1), Msg_Value(UserIn2));
+    return frmMsgBox(misc).Do_User_Msg(Sel, Msg_Value(UserIn1), Msg_Value(UserIn2));
 }
 
 // Message 2: the repeater service was not found. True when the operator
@@ -60,8 +60,8 @@ void Session_Loop(Misc& misc) {
             State = Launch_State::Ask_Again;
         } else {
             misc.Local_Network = false;
-            const int16_t Answer = misc.frmMsgBox().Do_User_Msg(0, Msg_Value(misc.Internet_OK),
-                                                                Msg_Value(std::string()));
+            const int16_t Answer = frmMsgBox(misc).Do_User_Msg(0, Msg_Value(misc.Internet_OK),
+                                                               Msg_Value(std::string()));
             if (Answer == Answer_Local) {
                 misc.Local_Network = true;
             } else if (Answer == Answer_Internet) {
@@ -111,7 +111,7 @@ void Abort(Misc& misc, const std::string& Description) {
 void Local_Entry(Misc& misc, bool& Exit_Program, uint8_t& Entry_Result) {
     while (!Exit_Program) {
         const std::string Saved_Value = misc.Host_Name;
-        const uint8_t Result = misc.frmInputBox().User_Input_Form1(2);
+        const uint8_t Result = frmInputBox(misc).User_Input_Form1(2);
         if (Result == Entry_Exit) {
             Exit_Program = true;
         } else if (Result == Entry_Escape) {
@@ -132,7 +132,7 @@ void Local_Entry(Misc& misc, bool& Exit_Program, uint8_t& Entry_Result) {
 
 void Internet_Entry(Misc& misc, bool& Exit_Program, uint8_t& Entry_Result) {
     while (!Exit_Program) {
-        Entry_Result = misc.frmInputBox().User_Input_Form0();
+        Entry_Result = frmInputBox(misc).User_Input_Form0();
         if (Entry_Result == Entry_Exit) {
             Exit_Program = true;
         } else if (Entry_Result == Entry_Escape) {
@@ -167,7 +167,7 @@ void Repeater_Edit(Misc& misc, uint8_t Sel, bool& Exit_Program) {
 
     while (!Exit_Program) {
         const std::string Saved_Value = misc.Repeater_Found ? Value : std::string();
-        const uint8_t Result = misc.frmInputBox().User_Input_Form1(Sel);
+        const uint8_t Result = frmInputBox(misc).User_Input_Form1(Sel);
         if (Result == Entry_Exit) {
             Exit_Program = true;
         } else if (Result == Entry_Escape) {

@@ -7,7 +7,7 @@
 #include "builtin_values.h"
 #include "dialogs/message/frm_msg_box.h"
 #include "repeater/frm_communications.h"
-#include "session/misc.h"
+#include "session/state/misc.h"
 #include "settings/numeric_text.h"
 #include "settings/text_lines.h"
 #include "settings/validation.h"
@@ -88,7 +88,7 @@ void Set_Default_Settings(Misc& misc) {
     misc.Host_Name = Default_Host_Name;
     misc.Repeater_IP = Builtin::Default_Repeater_Host;
     misc.Port_Num = Default_Port_Num;
-    Tcp_Socket& Winsock1 = misc.frmCommunications().Winsock1();
+    Tcp_Socket& Winsock1 = frmCommunications(misc).Winsock1();
     Winsock1.Close();
     Winsock1.Set_Remote_Port(Long_Value(misc.Port_Num));
     Winsock1.Set_Remote_Host(misc.Repeater_IP);
@@ -158,7 +158,7 @@ void Save_Settings(Misc& misc) {
                 // Already gone; a leftover is never read.
             }
         }
-        misc.frmMsgBox().Do_User_Msg(
+        frmMsgBox(misc).Do_User_Msg(
             3, std::string("There was an error openning file ") + misc.INI_File_Path + ".",
             "Error # " + std::to_string(error.Number) + "  " + error.Description);
     }

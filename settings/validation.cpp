@@ -3,7 +3,7 @@
 #include <string>
 #include <string_view>
 
-#include "session/misc.h"
+#include "session/state/misc.h"
 #include "settings/numeric_text.h"
 
 namespace nrvnc {

@@ -6,8 +6,8 @@
 #include "dialogs/message/frm_msg_box.h"
 #include "platform/error.h"
 #include "presentation/presentation.h"
-#include "session/housekeeping.h"
-#include "session/misc.h"
+#include "session/state/housekeeping.h"
+#include "session/state/misc.h"
 
 namespace nrvnc {
 
@@ -68,9 +68,8 @@ FrmInputBox::FrmInputBox(Misc& misc) : misc_(misc) {}
 
 FrmInputBox::~FrmInputBox() = default;
 
-FrmInputBox& Misc::frmInputBox() {
-    if (!input_box_) input_box_ = std::make_shared<FrmInputBox>(*this);
-    return *input_box_;
+FrmInputBox& frmInputBox(Misc& misc) {
+    return misc.Single_Instance<FrmInputBox>();
 }
 
 Form& FrmInputBox::form() {
@@ -299,7 +298,7 @@ uint8_t FrmInputBox::Entry_Error(const Runtime_Error& error) {
     misc_.Input_Mode = 0;
     if (form_) form_->Hide();
     misc_.Do_Events();
-    misc_.frmMsgBox().Do_User_Msg(
+    frmMsgBox(misc_).Do_User_Msg(
         3, std::string("Error # " + std::to_string(error.Number) + "  " + error.Description),
         std::string("Program will now close."));
     Input_Active = false;

@@ -1,7 +1,7 @@
 // frmInputBox: the value-entry dialog with its four screens (host name,
 // repeater IP address, port number, access code).
 //
-// One shared instance (Misc::frmInputBox). Each screen loads the form,
+// One shared instance (frmInputBox(misc), below). Each screen loads the form,
 // lays it out, waits for the operator, writes its session variable and
 // unloads the form again.
 #pragma once
@@ -97,5 +97,8 @@ class FrmInputBox : public Form_Events {
     float Box_Outer_Width = 0, Box_Outer_Height = 0;
     float Heading_Size = 0;
 };
+
+// The single shared instance, created on first use and kept in Misc.
+FrmInputBox& frmInputBox(Misc& misc);
 
 }  // namespace nrvnc

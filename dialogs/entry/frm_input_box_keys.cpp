@@ -2,7 +2,7 @@
 // form-level state; the waiting screen method polls Input_Result.
 #include "dialogs/entry/frm_input_box.h"
 #include "presentation/presentation.h"
-#include "session/misc.h"
+#include "session/state/misc.h"
 
 namespace nrvnc {
 

@@ -8,7 +8,7 @@
 #include "dialogs/entry/frm_input_box.h"
 #include "platform/error.h"
 #include "presentation/presentation.h"
-#include "session/misc.h"
+#include "session/state/misc.h"
 
 namespace nrvnc {
 

@@ -8,8 +8,8 @@
 
 #include "platform/error.h"
 #include "presentation/presentation.h"
-#include "session/housekeeping.h"
-#include "session/misc.h"
+#include "session/state/housekeeping.h"
+#include "session/state/misc.h"
 
 namespace nrvnc {
 
@@ -336,9 +336,8 @@ void FrmMsgBox::Control_GotFocus(int id) {
             index == id ? Focus_Green : misc_.Sys.forms.System_Color(Button_Shadow));
 }
 
-FrmMsgBox& Misc::frmMsgBox() {
-    if (!msg_box_) msg_box_ = std::make_shared<FrmMsgBox>(*this);
-    return *msg_box_;
+FrmMsgBox& frmMsgBox(Misc& misc) {
+    return misc.Single_Instance<FrmMsgBox>();
 }
 
 }  // namespace nrvnc

@@ -1,6 +1,6 @@
 // frmMsgBox: the program's own message window and its numbered catalogue.
 //
-// One shared instance (Misc::frmMsgBox). The form's window is loaded on
+// One shared instance (frmMsgBox(misc), below). The form's window is loaded on
 // first use (MsgBox_Loaded becomes true) and unloaded by Close_frmMsgBox.
 #pragma once
 
@@ -57,5 +57,8 @@ private:
     float Client_Left = 0, Client_Top = 0, Client_Width = 0, Client_Height = 0,
           Client_Right = 0, Client_Bottom = 0;
 };
+
+// The single shared instance, created on first use and kept in Misc.
+FrmMsgBox& frmMsgBox(Misc& misc);
 
 }  // namespace nrvnc

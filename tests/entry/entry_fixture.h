@@ -8,7 +8,7 @@
 #include <vector>
 
 #include "dialogs/entry/frm_input_box.h"
-#include "session/misc.h"
+#include "session/state/misc.h"
 #include "tests/fake/fake_desktop.h"
 
 namespace nrvnc::entry_test {
@@ -37,7 +37,7 @@ class Entry_Test : public ::testing::Test {
         m.Font_Sizes = {8, 9, 10, 11, 12, 14, 16, 18, 20};
     }
 
-    FrmInputBox& box() { return m.frmInputBox(); }
+    FrmInputBox& box() { return frmInputBox(m); }
 
     // The entry form while a screen is up.
     fake::Fake_Form& form() {

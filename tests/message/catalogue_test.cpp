@@ -9,7 +9,7 @@
 
 #include "dialogs/message/frm_msg_box.h"
 #include "presentation/presentation.h"
-#include "session/misc.h"
+#include "session/state/misc.h"
 #include "tests/fake/fake_desktop.h"
 
 namespace nrvnc {
@@ -99,19 +99,19 @@ TEST(Do_User_Msg, Every_Catalogue_Row_Shown_And_Answered) {
         Form_Seen seen;
         fake::Screen_Snapshot shown;
         if (row.Sel == 1) {
-            EXPECT_EQ(m.frmMsgBox().Do_User_Msg(row.Sel, row.In1, row.In2), No_Answer);
+            EXPECT_EQ(frmMsgBox(m).Do_User_Msg(row.Sel, row.In1, row.In2), No_Answer);
             ASSERT_EQ(d.forms.live.size(), 1u);
             seen = Look_At(*d.forms.live[0]);
             shown = d.Snapshot(*d.forms.live[0]);
             EXPECT_EQ(seen.Pointer, Mouse_Pointer::Hourglass);
             EXPECT_FALSE(seen.Enabled);
             EXPECT_EQ(seen.Focused, -1);
-            m.frmMsgBox().Close_frmMsgBox();
+            frmMsgBox(m).Close_frmMsgBox();
         } else {
             d.operator_.On_Message(row.Sel)
                 .Run([&] { seen = Look_At(*d.operator_.Current()); })
                 .Press(row.Press);
-            EXPECT_EQ(m.frmMsgBox().Do_User_Msg(row.Sel, row.In1, row.In2), row.Press);
+            EXPECT_EQ(frmMsgBox(m).Do_User_Msg(row.Sel, row.In1, row.In2), row.Press);
             ASSERT_FALSE(d.seen.empty());
             shown = d.seen.back();
             EXPECT_EQ(seen.Pointer, Mouse_Pointer::Default);
@@ -188,7 +188,7 @@ TEST(Do_frmMsgBox, Fixed_Twips_On_Chosen_Screens) {
         Select_Display_Font(m);
         S seen;
         d.operator_.On_Message(c.Sel).Run([&] { seen = Summary(*d.operator_.Current()); }).Press(0);
-        EXPECT_EQ(m.frmMsgBox().Do_User_Msg(c.Sel, true, S()), 0);
+        EXPECT_EQ(frmMsgBox(m).Do_User_Msg(c.Sel, true, S()), 0);
         EXPECT_EQ(seen, c.Seen) << c.Width << "x" << c.Height << " at " << c.Dpi << " dpi";
     }
 }
@@ -210,7 +210,7 @@ TEST(Do_User_Msg, Tab_Moves_The_Green_With_The_Focus) {
         d.operator_.On_Message(c.Sel).Run(look);
         for (std::size_t i = 1; i < c.Focus.size(); ++i) d.operator_.Key(Key::Tab).Run(look);
         d.operator_.Key(c.Key_Code, c.Character);
-        EXPECT_EQ(m.frmMsgBox().Do_User_Msg(c.Sel, true, S("Again?")), c.Focus.back());
+        EXPECT_EQ(frmMsgBox(m).Do_User_Msg(c.Sel, true, S("Again?")), c.Focus.back());
         ASSERT_EQ(seen.size(), c.Focus.size());
         for (std::size_t i = 0; i < seen.size(); ++i) {
             EXPECT_EQ(seen[i].Focused, c.Focus[i]) << "message " << c.Sel << ", Tab " << i;
@@ -225,7 +225,7 @@ TEST(Do_User_Msg, Tab_Moves_The_Green_With_The_Focus) {
 TEST(Do_User_Msg, Stand_By_Takes_No_Input_And_Stays_Up) {
     fake::Fake_Desktop d;
     Misc m(d.platform());
-    FrmMsgBox& box = m.frmMsgBox();
+    FrmMsgBox& box = frmMsgBox(m);
     const uint64_t passes_before = d.forms.do_events_calls;
     EXPECT_EQ(box.Do_User_Msg(1, 0, S("")), No_Answer);
     EXPECT_LT(d.forms.do_events_calls - passes_before, 20u);  // no waiting loop
@@ -260,7 +260,7 @@ TEST(Do_User_Msg, Keys_And_Access_Letters_Press_Only_Shown_Buttons) {
         Misc m(d.platform());
         d.operator_.On_Message(c.Sel);
         c.Do(d.operator_);
-        EXPECT_EQ(m.frmMsgBox().Do_User_Msg(c.Sel, c.In1, S("")), c.Answer) << "message " << c.Sel;
+        EXPECT_EQ(frmMsgBox(m).Do_User_Msg(c.Sel, c.In1, S("")), c.Answer) << "message " << c.Sel;
         EXPECT_TRUE(d.operator_.Done());
     }
 }

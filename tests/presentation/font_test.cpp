@@ -3,7 +3,7 @@
 
 #include "presentation/frm_flat_black.h"
 #include "presentation/presentation.h"
-#include "session/misc.h"
+#include "session/state/misc.h"
 #include "tests/fake/fake_desktop.h"
 
 namespace nrvnc {
@@ -69,7 +69,7 @@ TEST(Get_Font_Sizes, Keeps_Only_Sizes_Reported_Back_Unchanged_Increasing_Within_
         // The measuring form is gone again.
         EXPECT_EQ(d.forms.loaded_captions.size(), 1u);
         EXPECT_TRUE(d.forms.live.empty());
-        EXPECT_FALSE(m.frmFlatBlack().Loaded());
+        EXPECT_FALSE(frmFlatBlack(m).Loaded());
         if (dpi == 96) {  // whole pixels: 0.75-point steps from 1.5 to 39.75, none missed
             EXPECT_EQ(m.Font_Sizes.size(), 52u);
             EXPECT_EQ(m.Font_Sizes.front(), 1.5f);

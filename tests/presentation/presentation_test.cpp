@@ -4,7 +4,7 @@
 #include <gtest/gtest.h>
 
 #include "platform/error.h"
-#include "session/misc.h"
+#include "session/state/misc.h"
 #include "tests/fake/fake_desktop.h"
 
 namespace nrvnc {

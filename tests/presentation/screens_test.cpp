@@ -12,7 +12,7 @@
 #include "dialogs/entry/frm_input_box.h"
 #include "dialogs/message/frm_msg_box.h"
 #include "presentation/presentation.h"
-#include "session/misc.h"
+#include "session/state/misc.h"
 #include "tests/fake/fake_desktop.h"
 
 namespace nrvnc {
@@ -135,20 +135,20 @@ S Check_Screen(const Screen& s, int mode, bool found, const Message_Case* msg) {
             Check_Form(d, *d.operator_.Current(), entry, found_out);
         };
         if (msg && msg->Sel == 1) {
-            m.frmMsgBox().Do_User_Msg(1, msg->In1, msg->In2);
+            frmMsgBox(m).Do_User_Msg(1, msg->In1, msg->In2);
             Check_Form(d, *d.forms.live.at(0), false, found_out);
             looked = true;
-            m.frmMsgBox().Close_frmMsgBox();
+            frmMsgBox(m).Close_frmMsgBox();
         } else if (msg) {
             m.Msg_Question = msg->Question;
             d.operator_.On_Message(msg->Sel).Run([&] { look(false); }).Key(Key::Return, 13);
-            m.frmMsgBox().Do_User_Msg(msg->Sel, msg->In1, msg->In2);
+            frmMsgBox(m).Do_User_Msg(msg->Sel, msg->In1, msg->In2);
         } else {
             m.Repeater_Found = found;
             d.operator_.On_Screen("  Enter").Run([&] { look(true); }).Key(Key::Escape);
             const uint8_t result =
-                mode == 1 ? m.frmInputBox().User_Input_Form0()
-                          : m.frmInputBox().User_Input_Form1(static_cast<uint8_t>(mode));
+                mode == 1 ? frmInputBox(m).User_Input_Form0()
+                          : frmInputBox(m).User_Input_Form1(static_cast<uint8_t>(mode));
             if (result != Entry_Escape) found_out << "result " << int(result) << "; ";
         }
     } catch (const fake::Fake_Stuck&) {

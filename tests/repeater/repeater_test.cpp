@@ -10,7 +10,7 @@
 #include "repeater/download.h"
 #include "repeater/frm_communications.h"
 #include "repeater/probe.h"
-#include "session/misc.h"
+#include "session/state/misc.h"
 #include "tests/fake/fake_desktop.h"
 
 namespace nrvnc {
@@ -80,7 +80,7 @@ TEST(Probe, An_Answer_Counts_Until_Strictly_More_Than_1000_Ms_Have_Passed) {
         r.d.clock.now = c.Start;
         r.d.network.endpoints["10.1.1.5:5901"] = c.What;
         if (c.Left_Connecting) {
-            Tcp_Socket& socket = r.m.frmCommunications().Winsock1();
+            Tcp_Socket& socket = frmCommunications(r.m).Winsock1();
             socket.Set_Remote_Host("10.9.9.9");
             socket.Connect();
         }
@@ -88,7 +88,7 @@ TEST(Probe, An_Answer_Counts_Until_Strictly_More_Than_1000_Ms_Have_Passed) {
         EXPECT_EQ(r.d.clock.now, static_cast<uint32_t>(c.Start + c.Elapsed));
         ASSERT_EQ(r.d.network.connections.size(), c.Left_Connecting ? 2u : 1u);
         EXPECT_EQ(r.d.network.connections.back().Closed, r.d.clock.now);  // closed right away
-        EXPECT_EQ(r.m.frmCommunications().Winsock1().State(), Socket_State::Closed);
+        EXPECT_EQ(frmCommunications(r.m).Winsock1().State(), Socket_State::Closed);
     }
 }
 

@@ -24,7 +24,7 @@ TEST(Probe_Real, A_Listening_Repeater_Is_Found_And_Let_Go_At_Once) {
         r.m.Repeater_IP = host;
         r.m.Port_Num = std::to_string(listener.Port);
         EXPECT_TRUE(Probe_Repeater(r.m));
-        EXPECT_EQ(r.m.frmCommunications().Winsock1().State(), Socket_State::Closed);
+        EXPECT_EQ(frmCommunications(r.m).Winsock1().State(), Socket_State::Closed);
         int accepted = listener.Accept();
         ASSERT_GE(accepted, 0);
         pollfd entry{accepted, POLLIN, 0};
@@ -52,7 +52,7 @@ TEST(Probe_Real, A_Closed_Port_Or_A_Silent_Repeater_Is_False_After_The_Full_Seco
         if (across_the_wrap) {
             EXPECT_LT(after, before);
         }
-        EXPECT_EQ(r.m.frmCommunications().Winsock1().State(), Socket_State::Closed);
+        EXPECT_EQ(frmCommunications(r.m).Winsock1().State(), Socket_State::Closed);
     }
 }
 

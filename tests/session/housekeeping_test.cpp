@@ -1,13 +1,13 @@
 // Process lookup and termination, the taskbar commands, and bringing a
 // dialog back to the front.
-#include "session/housekeeping.h"
+#include "session/state/housekeeping.h"
 
 #include <gtest/gtest.h>
 
 #include <string>
 #include <vector>
 
-#include "session/misc.h"
+#include "session/state/misc.h"
 #include "tests/fake/fake_desktop.h"
 
 namespace nrvnc {

@@ -14,7 +14,7 @@
 
 #include "builtin_values.h"
 #include "session/main.h"
-#include "session/misc.h"
+#include "session/state/misc.h"
 #include "tests/fake/fake_desktop.h"
 
 namespace nrvnc::testing_session {

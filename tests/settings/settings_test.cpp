@@ -10,7 +10,7 @@
 
 #include "builtin_values.h"
 #include "repeater/frm_communications.h"
-#include "session/misc.h"
+#include "session/state/misc.h"
 #include "tests/fake/fake_desktop.h"
 
 namespace nrvnc {
@@ -132,7 +132,7 @@ TEST(Settings, Defaults_Prepare_The_Probe_Socket_For_The_Default_Repeater) {
     EXPECT_EQ(Values(k.m), Defaults);
     EXPECT_EQ(k.d.network.sockets_created, 1);
     EXPECT_TRUE(k.d.network.connections.empty());  // prepared, not connected
-    k.m.frmCommunications().Winsock1().Connect();
+    frmCommunications(k.m).Winsock1().Connect();
     ASSERT_EQ(k.d.network.connections.size(), 1u);
     EXPECT_EQ(
         k.d.network.connections[0].Host + ":" + std::to_string(k.d.network.connections[0].Port),

@@ -5,7 +5,7 @@
 #include <string>
 #include <vector>
 
-#include "session/misc.h"
+#include "session/state/misc.h"
 #include "tests/fake/fake_desktop.h"
 
 namespace nrvnc {

@@ -10,7 +10,7 @@
 #include "builtin_values.h"
 #include "platform/x11/event_wait.h"
 #include "platform/x11/linux_services.h"
-#include "session/misc.h"
+#include "session/state/misc.h"
 #include "tests/fake/fake_desktop.h"
 #include "tests/support/real_peers.h"
 

@@ -23,7 +23,7 @@
 #include "platform/x11/forms.h"
 #include "platform/x11/linux_services.h"
 #include "presentation/presentation.h"
-#include "session/misc.h"
+#include "session/state/misc.h"
 #include "tests/tools/child_process.h"
 
 namespace x11_screens_test {
@@ -138,11 +138,11 @@ TEST_P(Entry_Screens_Under_X, OpenAndTheNextOneOpensAfterEsc) {
             if (c) XCloseDisplay(c);
         });
         m.Repeater_Found = false;
-        EXPECT_EQ(m.frmInputBox().User_Input_Form0(), nrvnc::Entry_Escape);
+        EXPECT_EQ(frmInputBox(m).User_Input_Form0(), nrvnc::Entry_Escape);
         m.Repeater_Found = true;
-        EXPECT_EQ(m.frmInputBox().User_Input_Form0(), nrvnc::Entry_Escape);
+        EXPECT_EQ(frmInputBox(m).User_Input_Form0(), nrvnc::Entry_Escape);
         for (uint8_t sel : {2, 3, 4})
-            EXPECT_EQ(m.frmInputBox().User_Input_Form1(sel), nrvnc::Entry_Escape);
+            EXPECT_EQ(frmInputBox(m).User_Input_Form1(sel), nrvnc::Entry_Escape);
         done = true;
         operator_thread.join();
         EXPECT_EQ(entry_windows.size(), 5u);

@@ -28,7 +28,7 @@
 #include "platform/x11/linux_services.h"
 #include "platform/x11/window.h"
 #include "presentation/presentation.h"
-#include "session/misc.h"
+#include "session/state/misc.h"
 #include "tests/tools/child_process.h"
 
 namespace x11_test {
@@ -402,7 +402,7 @@ TEST_F(Input_Test, TheTopRowAndTheKeypadTypeDigitsIntoThePortFieldOnEveryLayout)
                 Press_Key(d, XK_Escape);
             XCloseDisplay(d);
         });
-        const uint8_t result = m.frmInputBox().User_Input_Form1(4);
+        const uint8_t result = frmInputBox(m).User_Input_Form1(4);
         type.join();
         EXPECT_EQ(result, nrvnc::Entry_Accept);
         EXPECT_EQ(m.Port_Num, "5901");

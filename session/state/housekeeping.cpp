@@ -1,9 +1,9 @@
-#include "session/housekeeping.h"
+#include "session/state/housekeeping.h"
 
 #include <algorithm>
 #include <cctype>
 
-#include "session/misc.h"
+#include "session/state/misc.h"
 
 namespace nrvnc {
 

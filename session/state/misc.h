@@ -1,27 +1,30 @@
 // The program's shared state: the session variables through which the
 // procedures exchange the connection values and flags, the module values of
-// the dialogs, and the single shared instance of each form.
+// the dialogs, and the home of the single shared instance of each form.
 //
 // Main owns one Misc for the whole run; every procedure receives it. Tests
 // build their own on the fake desktop.
+//
+// This folder (session/state/) sits under every subsystem: each may include
+// it, and it includes nothing but platform/. It names no form: each form's
+// own header offers its accessor (frmMsgBox(misc) ...), which keeps the
+// instance here.
 #pragma once
 
 #include <cstdint>
 #include <memory>
 #include <string>
+#include <typeindex>
+#include <typeinfo>
+#include <utility>
 #include <vector>
 
 #include "platform/platform.h"
 
 namespace nrvnc {
 
-class FrmMsgBox;
-class FrmInputBox;
-class FrmCommunications;
-class FrmFlatBlack;
-
 class Misc {
-public:
+  public:
     explicit Misc(Platform& platform);
     ~Misc();
     Misc(const Misc&) = delete;
@@ -48,23 +51,26 @@ public:
     std::string Display_Font;    // font of every dialog text; empty when none was found
     std::vector<float> Font_Sizes;  // exact sizes of Display_Font, ascending
 
-    // The single shared instance of each form object, created on first use.
+    // The single shared instance of a form object (constructed from this
+    // Misc), created on first use; called by the form's own accessor.
     // Creating the object does not load the form's window; each form loads
     // itself when it is first used, as its own header describes.
-    FrmMsgBox& frmMsgBox();
-    FrmInputBox& frmInputBox();
-    FrmCommunications& frmCommunications();
-    FrmFlatBlack& frmFlatBlack();
+    template <class Form_Type>
+    Form_Type& Single_Instance() {
+        for (auto& [type, instance] : forms_)
+            if (type == typeid(Form_Type)) return *static_cast<Form_Type*>(instance.get());
+        std::shared_ptr<void> instance = std::make_shared<Form_Type>(*this);
+        forms_.emplace_back(typeid(Form_Type), instance);
+        return *static_cast<Form_Type*>(instance.get());
+    }
 
     // Lets pending window events run.
     void Do_Events() { Sys.forms.Do_Events(); }
 
-private:
-    // shared_ptr keeps each form's deleter with the code that created it.
-    std::shared_ptr<FrmMsgBox> msg_box_;
-    std::shared_ptr<FrmInputBox> input_box_;
-    std::shared_ptr<FrmCommunications> communications_;
-    std::shared_ptr<FrmFlatBlack> flat_black_;
+  private:
+    // The form objects by type, in the order they were created.
+    // shared_ptr<void> keeps each form's deleter with the code that created it.
+    std::vector<std::pair<std::type_index, std::shared_ptr<void>>> forms_;
 };
 
 }  // namespace nrvnc
