@@ -1,4 +1,5 @@
-// Small services around the desktop and the processes of the computer.
+// Small services around the desktop and the processes of the computer,
+// called by every subsystem (this folder includes nothing but platform/).
 #pragma once
 
 #include <cstdint>
