@@ -1,11 +1,11 @@
 #!/usr/bin/env python3
-"""Counts the program's includes by folder (each file in its own folder, so
-session/state/ is not session/) and fails when they form a cycle, or when a
-folder other than app/ includes session/ (Main and the launch step).
-
-The one cycle allowed is settings/ with repeater/: the settings defaults
-prepare the probe's socket, the download checks fetched values with the
-settings' checks. Usage: layers_check.py [source root]"""
+# Counts the program's includes by folder (each file in its own folder, so
+# session/state/ is not session/) and fails when they form a cycle, or when a
+# folder other than app/ includes session/ (Main and the launch step).
+#
+# The one cycle allowed is settings/ with repeater/: the settings defaults
+# prepare the probe's socket, the download checks fetched values with the
+# settings' checks. Usage: layers_check.py [source root]
 import collections, pathlib, re, sys
 
 root = pathlib.Path(sys.argv[1] if len(sys.argv) > 1 else pathlib.Path(__file__).parents[1])
