@@ -46,12 +46,11 @@ function(nrvnc_msi msi arch program viewer_folder version builder)
         list(APPEND defines -D Viewer=1)
         list(APPEND files ${viewer_folder}/vncviewer.exe ${viewer_folder}/SecureVNCPlugin.dsm)
     endif()
+    file(MAKE_DIRECTORY ${stage})
     add_custom_command(OUTPUT ${msi}
-        COMMAND ${CMAKE_COMMAND} -E rm -rf ${stage}
-        COMMAND ${CMAKE_COMMAND} -E make_directory ${stage}
         COMMAND ${CMAKE_COMMAND} -E copy ${files} ${stage}
         COMMAND ${NRVNC_WIXL} -a ${arch} ${defines} -o ${msi} ${NRVNC_PACKAGING_DIR}/nrvnc.wxs
-        WORKING_DIRECTORY ${stage_root}
+        WORKING_DIRECTORY ${stage}
         DEPENDS ${NRVNC_PACKAGING_DIR}/nrvnc.wxs ${files} ${builder}
         COMMENT "Windows Installer package ${msi}" VERBATIM)
 endfunction()

@@ -37,7 +37,7 @@ chmod 644 "$root/usr/share/doc/nrvnc/changelog.gz" "$root/usr/share/man/man1/nrv
 # started only when needed, so they are recommended.
 mkdir -p "$work/debian"
 printf 'Source: nrvnc\n\nPackage: nrvnc\nArchitecture: any\n' > "$work/debian/control"
-depends=$(cd "$work" && dpkg-shlibdeps -O -e"$root/usr/lib/nrvnc/nrvnc" \
+depends=$(cd "$work" && dpkg-shlibdeps -O --warnings=0 -e"$root/usr/lib/nrvnc/nrvnc" \
     -e"$root/usr/lib/nrvnc/vncviewer" | sed -n 's/^shlibs:Depends=//p')
 mkdir -p "$root/DEBIAN"
 cat > "$root/DEBIAN/control" <<CONTROL
@@ -60,4 +60,5 @@ Description: launcher for remote viewing sessions
  The package includes an adapter that shows the session in TigerVNC's
  viewer.
 CONTROL
+(cd "$root" && find usr -type f -print0 | sort -z | xargs -0 md5sum) > "$root/DEBIAN/md5sums"
 dpkg-deb --root-owner-group -Zxz --build "$root" "$out" >/dev/null
