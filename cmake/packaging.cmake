@@ -36,7 +36,10 @@ function(nrvnc_msi msi arch program viewer_folder version builder)
     get_filename_component(name ${msi} NAME_WE)
     set(stage ${stage_root}/${name}-${arch})
     set(files ${program} ${NRVNC_ICON_FILE})
-    set(defines -D Version=${version})
+    # The UpgradeCode of packaging/nrvnc.wxs is the namespace.
+    string(UUID product_code NAMESPACE 72866b77-4ba4-470e-8e8a-2551066c342f
+           NAME "NRVNC ${version} ${arch}" TYPE SHA1 UPPER)
+    set(defines -D Version=${version} -D ProductCode={${product_code}})
     if(arch STREQUAL x86)
         list(APPEND defines -D ProgramFolder=ProgramFilesFolder -D Win64=no)
     else()

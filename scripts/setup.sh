@@ -29,13 +29,12 @@ NRVNC_RELEASE_PACKAGES=(
 )
 
 nrvnc_missing_packages() {
-  local missing=() part p
-  local -n list
+  local missing=() list=() part p
   for part in "$@"; do
     case $part in
-      linux) list=NRVNC_LINUX_PACKAGES ;;
-      windows) list=NRVNC_WINDOWS_PACKAGES ;;
-      release) list=NRVNC_RELEASE_PACKAGES ;;
+      linux) list=("${NRVNC_LINUX_PACKAGES[@]}") ;;
+      windows) list=("${NRVNC_WINDOWS_PACKAGES[@]}") ;;
+      release) list=("${NRVNC_RELEASE_PACKAGES[@]}") ;;
       *) echo "unknown part: $part" >&2; return 1 ;;
     esac
     for p in "${list[@]}"; do
