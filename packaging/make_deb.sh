@@ -38,7 +38,8 @@ chmod 644 "$root/usr/share/doc/nrvnc/changelog.gz" "$root/usr/share/man/man1/nrv
 mkdir -p "$work/debian"
 printf 'Source: nrvnc\n\nPackage: nrvnc\nArchitecture: any\n' > "$work/debian/control"
 depends=$(cd "$work" && dpkg-shlibdeps -O --warnings=0 -e"$root/usr/lib/nrvnc/nrvnc" \
-    -e"$root/usr/lib/nrvnc/vncviewer" | sed -n 's/^shlibs:Depends=//p')
+    -e"$root/usr/lib/nrvnc/vncviewer" 2> >(grep -v "should already be installed" >&2) |
+    sed -n 's/^shlibs:Depends=//p')
 mkdir -p "$root/DEBIAN"
 cat > "$root/DEBIAN/control" <<CONTROL
 Package: nrvnc

@@ -130,7 +130,7 @@ class Msi(unittest.TestCase):
         self.msiexec("/i", msi)
         _, [lnk], _ = self.installed(X64_FOLDER, "64")
         target, folder = (unix_path(self.wine.prefix, p) for p in shortcut(lnk))
-        d = self.wine.attach(tempfile.mkdtemp(dir=TESTS))
+        d = self.wine.attach(self.wine.state_dir)
         try:
             host = free_address(5900)
             d.start_vnc_server(host, 5900)
