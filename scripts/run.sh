@@ -1,15 +1,13 @@
 #!/usr/bin/env bash
-# Builds NRVNC and runs it; with --windows, NRVNC.exe (x86_64) under Wine.
+# Builds NRVNC and runs it: the Linux program and its demo, installing and
+# building only what they need. With --windows, NRVNC.exe (x86_64) under
+# Wine, which needs the Windows toolchain and Wine as well.
 set -euo pipefail
 cd "$(dirname "$0")/.."
 source scripts/setup.sh
-nrvnc_install_packages
+parts=(linux)
+[ "${1:-}" = --windows ] && parts+=(windows)
+nrvnc_install_packages "${parts[@]}"
 cmake -S . -B build -DCMAKE_BUILD_TYPE=RelWithDebInfo >/dev/null
-cmake --build build -j"${NRVNC_JOBS:-2}"
-program=build/app/nrvnc
-[ "${1:-}" = --windows ] && program=build/windows-x86_64/bin/NRVNC.exe
-if [ ! -x "$program" ] && [ ! -f "$program" ]; then
-  echo "The program was not built: $program is missing." >&2
-  exit 1
-fi
+# demo.sh builds the demo's targets only (the Windows program with --windows).
 exec scripts/demo.sh "$@"

@@ -4,7 +4,7 @@
 set -euo pipefail
 cd "$(dirname "$0")/.."
 source scripts/setup.sh
-nrvnc_install_packages
+nrvnc_install_packages linux windows release
 
 jobs=${NRVNC_JOBS:-2}
 status=0
