@@ -14,10 +14,12 @@
 #include <X11/keysym.h>
 // clang-format on
 
+#include <algorithm>
 #include <atomic>
 #include <memory>
 #include <string>
 #include <thread>
+#include <tuple>
 #include <utility>
 
 #include "dialogs/entry/frm_input_box.h"
@@ -227,6 +229,18 @@ TEST_F(Forms_Test, HourglassPointerIsTheWatchCursor) {
     EXPECT_TRUE(Pump_Until([&] { return Cursor_Image(c_) == normal; }));
 }
 
+// A polling loop that finds nothing waits 1 ms at first, then longer, up
+// to 10 ms: quick to answer after a pause, yet cheap while nothing happens.
+TEST_F(Forms_Test, AnIdleLoopsWaitsGrowFrom1To10Ms) {
+    std::vector<double> turns;  // ms after the start at which each turn ended
+    for (auto start = Clock::now(); turns.empty() || turns.back() < 300;)
+        runtime_->Do_Events(),
+            turns.push_back(std::chrono::duration<double, std::milli>(Clock::now() - start).count());
+    EXPECT_GE(std::count_if(turns.begin(), turns.end(), [](double t) { return t < 15; }), 3);
+    EXPECT_GE(turns.size(), 20u);
+    EXPECT_LE(turns.size(), 45u);
+}
+
 TEST(Resolution_Test, TwipsPerPixelFollowTheServerAndXftDpi) {
     Xvfb server(120, "800x600x24");
     if (!server.Running()) GTEST_SKIP() << "Xvfb is not installed";
@@ -284,6 +298,9 @@ class Input_Test : public X11_Test {
         return form;
     }
     Recorder events_;
+
+  public:
+    auto Parts() { return std::tie(server_, display_, runtime_, c_); }
 };
 
 // The viewable top-level window with this title, or 0.
@@ -359,10 +376,13 @@ TEST_F(Input_Test, KeysArriveWithTheVirtualKeyCodesAndTheLayoutsCharacters) {
     Set_Layout(server_->Name(), "us");
 }
 
-// The port screen of the real entry dialog on this desktop: on a US and a
-// French keyboard, digits from the top row (with Shift where the layout
-// needs it) and the keypad reach the field, and nothing else does.
-TEST_F(Input_Test, TheTopRowAndTheKeypadTypeDigitsIntoThePortFieldOnEveryLayout) {
+// The port screen of the real entry dialog on this desktop: on a US, a
+// French, a Russian and a Greek keyboard, digits from the top row (with
+// Shift where the layout needs it) and the keypad reach the field, and
+// nothing else does. Alt+A accepts: on the Russian and Greek keyboards,
+// Alt with the key where a US keyboard has A (a Cyrillic or Greek letter).
+void Type_Into_The_Port_Screen(Input_Test& t, std::initializer_list<const char*> layouts) {
+    auto [server_, display_, runtime_, c_] = t.Parts();
     // The screen sleeps between its passes only once it waits for the operator.
     struct Telling_Clock : nrvnc::Linux_Clock {
         void Sleep_Ex(uint32_t ms, bool alertable) override {
@@ -377,7 +397,8 @@ TEST_F(Input_Test, TheTopRowAndTheKeypadTypeDigitsIntoThePortFieldOnEveryLayout)
                              desktop, services.Network_Service, *runtime_};
     nrvnc::Misc m(platform);
     nrvnc::Select_Display_Font(m);
-    for (const char* layout : {"us", "fr"}) {
+    const KeyCode a_key = XKeysymToKeycode(c_, XK_a);  // where the US layout has A
+    for (const char* layout : layouts) {
         SCOPED_TRACE(layout);
         if (!Set_Layout(server_->Name(), layout)) GTEST_SKIP() << "setxkbmap cannot set " << layout;
         const bool shift_digits = layout == std::string("fr");
@@ -392,11 +413,16 @@ TEST_F(Input_Test, TheTopRowAndTheKeypadTypeDigitsIntoThePortFieldOnEveryLayout)
             XkbLockModifiers(d, XkbUseCoreKbd, num_lock, num_lock);
             for (KeySym k : {XK_KP_0, XK_KP_1}) Press_Key(d, k);
             XkbLockModifiers(d, XkbUseCoreKbd, num_lock, 0);
-            for (KeySym k : {XK_a, XK_period}) Press_Key(d, k, k == XK_a);
-            KeyCode alt = XKeysymToKeycode(d, XK_Alt_L);  // Alt+A: Accept
-            XTestFakeKeyEvent(d, alt, True, CurrentTime);
-            Press_Key(d, XK_a);
-            XTestFakeKeyEvent(d, alt, False, CurrentTime);
+            const KeyCode shift = XKeysymToKeycode(d, XK_Shift_L), alt = XKeysymToKeycode(d, XK_Alt_L);
+            const KeyCode a = XKeysymToKeycode(d, XK_a) ? XKeysymToKeycode(d, XK_a) : a_key;
+            for (KeyCode modifier : {shift, alt}) {  // a capital letter, dropped; then Alt+A
+                XTestFakeKeyEvent(d, modifier, True, CurrentTime);
+                XTestFakeKeyEvent(d, a, True, CurrentTime);
+                XTestFakeKeyEvent(d, a, False, CurrentTime);
+                XTestFakeKeyEvent(d, modifier, False, CurrentTime);
+                if (modifier == shift) Press_Key(d, XK_period);
+            }
+            XSync(d, False);
             // Should Accept not end the screen, Esc does, and the test fails.
             if (!Wait_Until([&] { return !Find(d, "  Enter Port Number  "); }, 5s))
                 Press_Key(d, XK_Escape);
@@ -408,6 +434,18 @@ TEST_F(Input_Test, TheTopRowAndTheKeypadTypeDigitsIntoThePortFieldOnEveryLayout)
         EXPECT_EQ(m.Port_Num, "5901");
     }
     Set_Layout(server_->Name(), "us");
+}
+
+TEST_F(Input_Test, TheTopRowAndTheKeypadTypeDigitsIntoThePortFieldOnEveryLayout) {
+    Type_Into_The_Port_Screen(*this, {"us", "fr"});
+}
+
+// Fails today: the key's place (Key_Position in platform/x11/keys.cpp) is
+// read with XkbGetKeyboard, which the server refuses (BadValue), so a
+// Cyrillic or Greek letter gives no key at all. With the names read by
+// XkbGetMap and XkbGetNames it passes; enable it with that fix.
+TEST_F(Input_Test, DISABLED_AltAByKeyPositionOnRussianAndGreekKeyboards) {
+    Type_Into_The_Port_Screen(*this, {"ru", "gr"});
 }
 
 TEST_F(Input_Test, TheFormDropsKeysAndEnterAndAClickPressTheButton) {
