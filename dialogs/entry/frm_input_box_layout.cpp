@@ -189,6 +189,7 @@ void FrmInputBox::Setup_Input_Form() {
         : Input_Mode == 4 ? "ENTER PORT NUMBER FOR INTERNET REMOTE VIEWING"
                           : "";
     const float Field_Height = static_cast<float>(txtItemValue(1).Height());
+    bool Too_Narrow = false;  // at the smallest sizes, still too wide for the form
     for (;;) {
         // 9. Clear the inside of the frame.
         f.Box(Form_Scale_Left + static_cast<float>(Px_X(20)),
@@ -279,9 +280,25 @@ void FrmInputBox::Setup_Input_Form() {
             Button_Size = Sizes[static_cast<std::size_t>(Button_Index)];
             Place_Buttons();
         }
-        if (!stepped) break;
+        if (!stepped) {
+            Too_Narrow = Heading_Too_Wide || Hints_Too_Wide || Buttons_Too_Wide;
+            break;
+        }
         Heading_Size = Sizes[static_cast<std::size_t>(Heading_Index)];
         Hint_Size = Sizes[static_cast<std::size_t>(Hint_Index)];
+    }
+
+    // A form of three quarters of a small screen (640 x 480 at 96 dpi) is
+    // too narrow for the heading or the buttons even at their smallest
+    // sizes, and overlapping buttons take each other's clicks: the form then
+    // takes the whole width of the screen and is laid out again, once.
+    const float Screen_Width = static_cast<float>(misc_.Sys.forms.Screen_Width());
+    if (Too_Narrow && static_cast<float>(f.Width()) < Screen_Width) {
+        f.Set_Width(Screen_Width);
+        f.Set_Left(0);
+        Form_Scale_Width = static_cast<float>(f.Scale_Width());
+        Setup_Input_Form();
+        return;
     }
 
     // 14. Entry box frame.

@@ -69,7 +69,14 @@ int Keypad_Key(KeySym k) {
 // names no keys.
 std::string Key_Position(Display* display, unsigned keycode) {
     std::string position;
-    XkbDescPtr keyboard = XkbGetKeyboard(display, XkbKeyNamesMask, XkbUseCoreKbd);
+    // The names alone, not XkbGetKeyboard: that asks the server for a whole
+    // keymap by component names, which Xvfb and Xwayland refuse, and then
+    // no key of a Cyrillic or Greek layout would carry its Latin letter.
+    XkbDescPtr keyboard = XkbGetMap(display, 0, XkbUseCoreKbd);
+    if (keyboard && XkbGetNames(display, XkbKeyNamesMask, keyboard) != Success) {
+        XkbFreeKeyboard(keyboard, 0, True);
+        keyboard = nullptr;
+    }
     if (keyboard && keyboard->names && keyboard->names->keys && keycode >= keyboard->min_key_code &&
         keycode <= keyboard->max_key_code) {
         const char* name = keyboard->names->keys[keycode].name;

@@ -140,27 +140,5 @@ TEST_F(Entry_Test, InvalidAccessCodesBringUpTheMessageBoxAndKeepTheText) {
     EXPECT_EQ(m.Access_Code, "2468");
 }
 
-TEST_F(Entry_Test, HeldCodeTextCarriesTheCodeAcrossEditIPAndEditPort) {
-    m.Repeater_Found = false;
-    d.operator_.On_Screen(Code_Caption).Type("12").Press(Edit_IP_Id);
-    EXPECT_EQ(box().User_Input_Form0(), Entry_Edit_IP);
-    EXPECT_EQ(m.Held_Code_Text, "12");
-    // The repeater address screen in between does not touch it.
-    d.operator_.On_Screen(IP_Caption).Press(Accept_Id);
-    EXPECT_EQ(box().User_Input_Form1(3), Entry_Accept);
-    EXPECT_EQ(m.Held_Code_Text, "12");
-
-    d.operator_.On_Screen(Code_Caption).Type("3").Press(Edit_Port_Id);
-    EXPECT_EQ(box().User_Input_Form0(), Entry_Edit_Port);
-    EXPECT_EQ(m.Held_Code_Text, "123");
-    d.operator_.On_Screen(Code_Caption).Type("4").Press(Accept_Id);
-    EXPECT_EQ(box().User_Input_Form0(), Entry_Accept);
-    EXPECT_EQ(m.Access_Code, "1234");
-    EXPECT_EQ(m.Held_Code_Text, "");
-    ASSERT_EQ(d.seen.size(), 4u);
-    EXPECT_EQ(d.seen[2].Field, "12");
-    EXPECT_EQ(d.seen[3].Field, "123");
-}
-
 }  // namespace
 }  // namespace nrvnc::entry_test

@@ -1,10 +1,9 @@
 // The message catalogue: lines, buttons, titles and answers of every message,
-// where the dialog puts them on a few screens, the focus colour, the
-// stand-by notice, and the wait for the operator.
+// the focus colour, the stand-by notice, and the wait for the operator. That
+// every message fits every screen is the sweep in tests/presentation.
 #include <gtest/gtest.h>
 
 #include <array>
-#include <cstdio>
 #include <map>
 
 #include "dialogs/message/frm_msg_box.h"
@@ -132,65 +131,6 @@ TEST(Do_User_Msg, Every_Catalogue_Row_Shown_And_Answered) {
         EXPECT_FALSE(m.MsgBox_Loaded);
     }
     EXPECT_TRUE(d.operator_.Done());
-}
-
-// The dialog in a few numbers: the form (left, top, width, height), the
-// first text row (x, y, size), the shown buttons (index: left, top, width,
-// height, size).
-S Summary(const fake::Fake_Form& f) {
-    char buffer[160];
-    std::snprintf(buffer, sizeof buffer, "form %g %g %g %g;", f.Left(), f.Top(), f.Width(),
-                  f.Height());
-    S out = buffer;
-    for (const Draw_Op& op : f.Drawing()) {
-        if (op.What != Draw_Op::Kind::Text) continue;
-        std::snprintf(buffer, sizeof buffer, " text %g %g %g;", op.X1, op.Y1, op.Font.Size);
-        out += buffer;
-        break;
-    }
-    for (int id = 0; id <= 2; ++id) {
-        const Control_Model* c = f.Find_Control(id);
-        if (!c->Visible()) continue;
-        std::snprintf(buffer, sizeof buffer, " %d: %g %g %g %g %g;", id, c->Left(), c->Top(),
-                      c->Width(), c->Height(), c->Font().Size);
-        out += buffer;
-    }
-    return out;
-}
-
-// Where the designed sizes fit, the original layout; on a screen too
-// narrow for the longest line, text and buttons step down until the dialog
-// is on the screen.
-TEST(Do_frmMsgBox, Fixed_Twips_On_Chosen_Screens) {
-    const struct {
-        int Width, Height, Dpi, Sel;
-        const char* Seen;
-    } cases[] = {
-        {1920, 1080, 96, 0,
-         "form 7494 5767.5 13812 4665; text 705 960 14.25; 0: 1612.2 2610 2744.4 900 15.75; 1: "
-         "5548.8 2610 2744.4 900 15.75; 2: 9485.4 2610 2744.4 900 15.75;"},
-        {1280, 1024, 120, 2,
-         "form 42 3801 15276 4686; text 564 888 13.8; 0: 2694 2832 3801 888 16.2; 2: 8829 2832 "
-         "3801 888 16.2;"},
-        {800, 600, 96, 2,
-         "form 277.5 2606.25 11445 3787.5; text 705 750 9.75; 0: 2092.5 2100 2838.75 690 11.25; 2: "
-         "6573.75 2100 2838.75 690 11.25;"},
-        {1280, 1024, 141, 0,
-         "form 69.6702 3104.69 12933 4248.49; text 479.862 857.617 13.7872; 0: 1450.27 2491.66 "
-         "2574.34 837.319 15.8298; 1: 5189.09 2491.66 2574.34 837.319 15.8298; 2: 8927.91 2491.66 "
-         "2574.34 837.319 15.8298;"},
-    };
-    for (const auto& c : cases) {
-        fake::Fake_Desktop d;
-        Misc m(d.platform());
-        d.forms.Set_Dots_Per_Inch(c.Dpi);
-        d.forms.screen_width_px = c.Width, d.forms.screen_height_px = c.Height;
-        Select_Display_Font(m);
-        S seen;
-        d.operator_.On_Message(c.Sel).Run([&] { seen = Summary(*d.operator_.Current()); }).Press(0);
-        EXPECT_EQ(frmMsgBox(m).Do_User_Msg(c.Sel, true, S()), 0);
-        EXPECT_EQ(seen, c.Seen) << c.Width << "x" << c.Height << " at " << c.Dpi << " dpi";
-    }
 }
 
 // Tab moves the focus among the shown buttons, the green with it; the

@@ -50,34 +50,6 @@ TEST(Select_Display_Font, None_Installed_Shows_One_Message_And_Goes_On) {
     EXPECT_TRUE(d.forms.loaded_captions.empty());  // nothing was measured
 }
 
-TEST(Get_Font_Sizes, Keeps_Only_Sizes_Reported_Back_Unchanged_Increasing_Within_1_To_40) {
-    for (int dpi : {96, 120}) {
-        fake::Fake_Desktop d;
-        Misc m(d.platform());
-        d.forms.Set_Dots_Per_Inch(dpi);
-        Select_Display_Font(m);
-        ASSERT_FALSE(m.Font_Sizes.empty());
-        for (std::size_t i = 0; i < m.Font_Sizes.size(); ++i) {
-            const float size = m.Font_Sizes[i];
-            EXPECT_GE(size, 1.0f);
-            EXPECT_LE(size, 40.0f);
-            if (i > 0) {
-                EXPECT_LT(m.Font_Sizes[i - 1], size);
-            }
-            EXPECT_EQ(d.forms.metrics.Renderable_Size("Courier New", size), size) << dpi;
-        }
-        // The measuring form is gone again.
-        EXPECT_EQ(d.forms.loaded_captions.size(), 1u);
-        EXPECT_TRUE(d.forms.live.empty());
-        EXPECT_FALSE(frmFlatBlack(m).Loaded());
-        if (dpi == 96) {  // whole pixels: 0.75-point steps from 1.5 to 39.75, none missed
-            EXPECT_EQ(m.Font_Sizes.size(), 52u);
-            EXPECT_EQ(m.Font_Sizes.front(), 1.5f);
-            EXPECT_EQ(m.Font_Sizes.back(), 39.75f);
-        }
-    }
-}
-
 TEST(Get_Font_Sizes, Only_The_Display_Font_Is_Measured_And_Its_Own_Sizes_Are_Sorted) {
     fake::Fake_Desktop d;
     Misc m(d.platform());
@@ -87,6 +59,10 @@ TEST(Get_Font_Sizes, Only_The_Display_Font_Is_Measured_And_Its_Own_Sizes_Are_Sor
     d.forms.metrics.fixed_sizes["Consolas"] = {41, 12.5f, 8, 0.5f, 10, 40};
     Select_Display_Font(m);
     EXPECT_EQ(m.Font_Sizes, (std::vector<float>{8, 10, 12.5f, 40}));
+    // The measuring form is gone again.
+    EXPECT_EQ(d.forms.loaded_captions.size(), 1u);
+    EXPECT_TRUE(d.forms.live.empty());
+    EXPECT_FALSE(frmFlatBlack(m).Loaded());
 }
 
 }  // namespace

@@ -160,8 +160,8 @@ S Check_Screen(const Screen& s, int mode, bool found, const Message_Case* msg) {
 }
 
 TEST(Dialogs_On_Every_Screen, Open_Inside_Their_Frames_Without_Overlap_At_72_To_288_Dpi) {
-    const std::pair<int, int> Screens[] = {{800, 600},  {1024, 768},  {1280, 800},
-                                           {1366, 768}, {1920, 1080}, {3840, 2160}};
+    const std::pair<int, int> Screens[] = {{640, 480},   {800, 600},  {1024, 768}, {1280, 800},
+                                           {1366, 768},  {1920, 1080}, {3840, 2160}};
     std::vector<int> dpis;
     for (int dpi = 72; dpi <= 288; dpi += 4) dpis.push_back(dpi);
     for (int odd : {110, 141, 175}) dpis.push_back(odd);
@@ -174,7 +174,7 @@ TEST(Dialogs_On_Every_Screen, Open_Inside_Their_Frames_Without_Overlap_At_72_To_
         Select_Display_Font(m);
         ASSERT_EQ(m.Display_Font, "Courier New");
         for (const auto& [w, h] : Screens) {
-            if (w < 8 * dpi || h < 6 * dpi) continue;
+            if (dpi > 96 && (w < 8 * dpi || h < 6 * dpi)) continue;
             const Screen s{w, h, dpi, m.Font_Sizes};
             const S where = std::to_string(w) + "x" + std::to_string(h) + " at " +
                             std::to_string(dpi) + " dpi: ";
