@@ -83,28 +83,6 @@ TEST(Linux_File_System, ProgramFiles_And_LocalAppData_Follow_The_Linux_Places) {
         set(variables[i], saved[i] ? saved[i]->c_str() : nullptr);
 }
 
-TEST(Linux_File_System, Failures_Carry_The_System_Words) {
-    Temp_Folder folder;
-    Linux_File_System files;
-    const struct {
-        std::function<void()> Action;
-        int Number;
-        const char* Words;
-    } cases[] = {
-        {[&] { files.Read_Head(folder / "missing", 10); }, Error_Number::File_Not_Found,
-         "No such file or directory"},
-        {[&] { files.Write_File("/dev/full", "x"); }, Error_Number::Disk_Full,
-         "No space left on device"},
-        {[&] { files.Create_Folder(folder.Path); }, Error_Number::Path_File_Access_Error,
-         "File exists"},
-    };
-    for (const auto& c : cases) {
-        std::string words;
-        EXPECT_EQ(Error_Of(c.Action, &words), c.Number) << c.Words;
-        EXPECT_EQ(words, c.Words);
-    }
-}
-
 // Each test runs in a fresh working directory and ends what it started.
 class Linux_Processes_Test : public ::testing::Test {
   protected:

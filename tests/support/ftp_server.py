@@ -57,13 +57,22 @@ class Active_Only_Handler(FTPHandler):
         if os.environ.get("NRVNC_FTP_SILENT_QUIT") != "1":
             FTPHandler.ftp_QUIT(self, line)
 
-    def ftp_RETR(self, file):
+    def made_up(self, file):
         name = os.path.basename(file)
         size = re.fullmatch(r"Size_(\d+)\.Dat", name)
         stall = re.fullmatch(r"Stall_(\d+)_(\d+)_(\d+)\.Dat", name)
-        if not (size or stall):
+        return Made_Up_File(file, *map(int, (size or stall).groups())) if size or stall else None
+
+    def ftp_SIZE(self, file):  # libcurl asks before it fetches
+        made_up = self.made_up(file)
+        if not made_up:
+            return FTPHandler.ftp_SIZE(self, file)
+        self.respond("213 %d" % made_up.left)
+
+    def ftp_RETR(self, file):
+        made_up = self.made_up(file)
+        if not made_up:
             return FTPHandler.ftp_RETR(self, file)
-        made_up = Made_Up_File(file, *map(int, (size or stall).groups()))
         self.push_dtp_data(FileProducer(made_up, self._current_type), isproducer=True, file=made_up, cmd="RETR")
         return file
 

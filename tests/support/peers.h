@@ -152,17 +152,11 @@ struct Loopback_Listener {
     }
     static sockaddr_storage Loopback(bool ipv6, uint16_t port) {
         sockaddr_storage address{};
-        if (ipv6) {
-            auto& v6 = reinterpret_cast<sockaddr_in6&>(address);
-            v6.sin6_family = AF_INET6;
-            v6.sin6_addr = in6addr_loopback;
-            v6.sin6_port = htons(port);
-        } else {
-            auto& v4 = reinterpret_cast<sockaddr_in&>(address);
-            v4.sin_family = AF_INET;
-            v4.sin_addr.s_addr = htonl(INADDR_LOOPBACK);
-            v4.sin_port = htons(port);
-        }
+        auto& v4 = reinterpret_cast<sockaddr_in&>(address);
+        address.ss_family = ipv6 ? AF_INET6 : AF_INET;
+        v4.sin_port = htons(port);  // the same place in both
+        if (ipv6) reinterpret_cast<sockaddr_in6&>(address).sin6_addr = in6addr_loopback;
+        if (!ipv6) v4.sin_addr.s_addr = htonl(INADDR_LOOPBACK);
         return address;
     }
     Socket_Handle Socket;
