@@ -220,6 +220,8 @@ TEST(Win32_Desktop, Finds_A_Window_By_Title_In_Any_Case_And_Asks_Again_Within_Th
 // A registration is one-shot: an event that stays signalled makes no busy loop.
 TEST(Win32_Event_Wait, Wakes_Once_On_A_Registered_Event) {
     for (MSG msg; PeekMessageA(&msg, nullptr, 0, 0, PM_REMOVE);) DispatchMessageA(&msg);
+    while (Event_Wait::Wait_For_Activity(0)) {  // wakes left by earlier lookups
+    }
     HANDLE event = CreateEventA(nullptr, TRUE, TRUE, nullptr);
     Event_Wait::Register(event);
     EXPECT_TRUE(Event_Wait::Wait_For_Activity(60000));
@@ -246,9 +248,8 @@ TEST(Wininet_Ftp_Client, A_Long_Step_Keeps_The_Window_Responding_And_Junk_Is_Rep
         answered = SendMessageTimeoutA(window, WM_NULL, 0, 0, SMTO_ABORTIFHUNG, 200, &result);
         InvalidateRect(window, nullptr, FALSE);
         repainted = Eventually([&] { return !GetUpdateRect(window, nullptr, FALSE); });
-        SOCKET peer = junk.Accept();
-        send(peer, "SSH-2.0-junk\r\n", 14, 0);
     });
+    std::thread greeter([&] { send(junk.Accept(), "SSH-2.0-junk\r\n", 14, 0); });
     Wininet_Ftp_Client ftp(0, {2000, 2000, 500});
     auto session = ftp.Internet_Open("NR Repeater IP File Download");
     EXPECT_EQ(ftp.Internet_Connect(session, "127.0.0.1", silent.Port, "u", "p"), 0u);
@@ -258,6 +259,7 @@ TEST(Wininet_Ftp_Client, A_Long_Step_Keeps_The_Window_Responding_And_Junk_Is_Rep
     EXPECT_TRUE(repainted);
     EXPECT_EQ(ftp.Internet_Connect(session, "127.0.0.1", junk.Port, "u", "p"), 0u);
     EXPECT_NE(ftp.Last_Error().find("SSH-2.0-junk"), std::string::npos) << ftp.Last_Error();
+    greeter.join();
     ftp.Close_Handle(session);
     DestroyWindow(window);
 }
