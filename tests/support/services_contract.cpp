@@ -122,7 +122,7 @@ TEST(Files, A_Save_Removes_What_Dead_Saves_Left_And_Nothing_Else) {
     const std::string others[] = {"NRVNC.INI",
                                   "NRVNC.INI.bak",
                                   "OTHER.INI." + id + ".1.0123abcd",
-                                  "NRVNC.INI." + id + ".1.0123ABCD",
+
                                   "NRVNC.INI.1.2",
                                   "NRVNC.INI." + id + ".1.0123abcd.x",
                                   "NRVNC.INI..1.2.3",

@@ -249,7 +249,12 @@ TEST(Wininet_Ftp_Client, A_Long_Step_Keeps_The_Window_Responding_And_Junk_Is_Rep
         InvalidateRect(window, nullptr, FALSE);
         repainted = Eventually([&] { return !GetUpdateRect(window, nullptr, FALSE); });
     });
-    std::thread greeter([&] { send(junk.Accept(), "SSH-2.0-junk\r\n", 14, 0); });
+    std::thread greeter([&] {  // greets with junk and hangs up
+        const SOCKET peer = junk.Accept();
+        send(peer, "SSH-2.0-junk\r\n", 14, 0);
+        junk.Others.pop_back();
+        Loopback_Listener::Close(peer);
+    });
     Wininet_Ftp_Client ftp(0, {2000, 2000, 500});
     auto session = ftp.Internet_Open("NR Repeater IP File Download");
     EXPECT_EQ(ftp.Internet_Connect(session, "127.0.0.1", silent.Port, "u", "p"), 0u);
