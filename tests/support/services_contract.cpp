@@ -350,7 +350,7 @@ TEST(Ftp, Leaves_Nothing_Behind_After_A_Hostile_Transfer) {
     ASSERT_TRUE(connection && ftp->Set_Current_Directory(connection, "VNCRepeater"));
     const int traces = B.Transfer_Traces("Repeater");
     EXPECT_TRUE(ftp->Get_File(connection, "Repeater.Dat", local / "Repeater.Dat", true, 65536));
-    EXPECT_EQ(B.Transfer_Traces("Repeater"), traces);
+    EXPECT_LE(B.Transfer_Traces("Repeater"), traces);  // a late worker may end meanwhile
     ftp->Close_Handle(session);
 }
 
