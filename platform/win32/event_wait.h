@@ -5,7 +5,7 @@
 // slice: MsgWaitForMultipleObjectsEx over the thread's message queue and the
 // event handles registered here. Services that finish work in the
 // background register their event (a connecting socket's WSAEventSelect
-// event, a resolver thread's done event), so that the slice ends as soon as
+// event; a resolver thread calls Wake), so that the slice ends as soon as
 // that work needs a look and not when the slice runs out.
 //
 // A registration is one-shot: it is dropped when its event is seen

@@ -3,14 +3,13 @@
 #include <windows.h>
 
 #include <algorithm>
-#include <atomic>
 #include <cctype>
 #include <cstddef>
 #include <cstring>
-#include <random>
 #include <utility>
 #include <vector>
 
+#include "platform/common/temporary_names.h"
 #include "platform/error.h"
 #include "platform/win32/errors.h"
 
@@ -96,22 +95,6 @@ DWORD Rename_Over(HANDLE file, const std::string& to) {
     return GetLastError();
 }
 
-// The name of a temporary of ours beside `name`: name.<digits>.<digits>.<digits>.
-bool Temporary_Name(const std::string& file, const std::string& name) {
-    if (file.size() <= name.size() || file.compare(0, name.size(), name) != 0) return false;
-    int groups = 0;
-    for (std::size_t at = name.size(); at < file.size(); ++groups) {
-        std::size_t end = file.find('.', at + 1);
-        if (end == std::string::npos) end = file.size();
-        if (file[at] != '.' || end == at + 1 ||
-            !std::all_of(file.begin() + at + 1, file.begin() + end,
-                         [](char c) { return c >= '0' && c <= '9'; }))
-            return false;
-        at = end;
-    }
-    return groups == 3;
-}
-
 // Deletes the temporaries that earlier saves beside this path left when they
 // died before the replace. A save holds its temporary open without
 // FILE_SHARE_DELETE until it is renamed, so a live save's file refuses the
@@ -125,7 +108,7 @@ void Remove_Leftovers(const std::string& native) {
     if (search == INVALID_HANDLE_VALUE) return;
     do {
         if (!(found.dwFileAttributes & FILE_ATTRIBUTE_DIRECTORY) &&
-            Temporary_Name(found.cFileName, name))
+            Temporary_Names::Writer(found.cFileName, name) != 0)
             DeleteFileA((folder + found.cFileName).c_str());
     } while (FindNextFileA(search, &found));
     FindClose(search);
@@ -204,14 +187,10 @@ void Win32_File_System::Write_File(const std::string& path, const std::string& b
 
 std::string Win32_File_System::Write_Temporary_File(const std::string& beside_path,
                                                     const std::string& bytes) {
-    static std::atomic<unsigned> counter{0};
     std::string native = Native_Path(beside_path);
     Remove_Leftovers(native);
-    std::random_device random;
     for (int attempt = 0;; ++attempt) {
-        std::string temporary = native + "." + std::to_string(GetCurrentProcessId()) + "." +
-                                std::to_string(++counter) + "." +
-                                std::to_string(random() % 1000000);
+        std::string temporary = Temporary_Names::Next(native, GetCurrentProcessId());
         // Kept open, deletable by none but this handle, until it is moved
         // or deleted: that is what tells a live save's file from a leftover.
         File_Handle file(CreateFileA(temporary.c_str(), GENERIC_WRITE | DELETE, FILE_SHARE_READ,

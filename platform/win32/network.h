@@ -6,55 +6,28 @@
 #include <memory>
 #include <string>
 
+#include "platform/common/connecting_socket.h"
 #include "platform/network.h"
 #include "platform/win32/ftp.h"
 
 namespace nrvnc {
 
-struct Win32_Resolve_Job;
-
-// A TCP client socket that connects in the background.
-//
-// Connect returns at once. A dotted address is connected to straight away;
-// a host name is resolved (IPv4 only) on a detached thread while State()
-// reports Resolving_Host, and the socket picks the result up in a later
-// State(). A socket closed or destroyed meanwhile just drops the late
-// result. When a name gives several addresses they are tried in turn.
-//
-// The socket is non-blocking, with its FD_CONNECT notification on an event
-// (WSAEventSelect). While the attempt or the lookup runs, that event (or the
-// lookup's done event) is registered with Event_Wait, so a Do_Events slice
-// ends as soon as the connection is made or refused.
-class Win32_Tcp_Socket : public Tcp_Socket {
+// A TCP client socket that connects in the background (Connecting_Socket):
+// non-blocking, with its FD_CONNECT notification on an event
+// (WSAEventSelect) that is registered with Event_Wait while the attempt runs.
+class Win32_Tcp_Socket : public Connecting_Socket {
   public:
-    Win32_Tcp_Socket() = default;
     ~Win32_Tcp_Socket() override;
-    Win32_Tcp_Socket(const Win32_Tcp_Socket&) = delete;
-    Win32_Tcp_Socket& operator=(const Win32_Tcp_Socket&) = delete;
-
-    void Close() override;
-    void Set_Remote_Host(const std::string& host) override;
-    void Set_Remote_Port(int32_t port) override;
-    // Raises 40006 when the socket is not closed or no host is set, and the
-    // system's words when no socket can be made.
+    // Starts Winsock first.
     void Connect() override;
-    int State() override;
 
   private:
-    // Starts connecting to the next address of the list; with none left the
-    // state becomes Error. Returns the Winsock error of a socket that could
-    // not be made at all, else 0.
-    int Start_Next_Address();
-    void Close_Socket();
+    Progress Open(const std::string& address, std::string& no_socket) override;
+    Progress Look() override;
+    void Drop() override;
 
-    std::string Remote_Host;
-    int32_t Remote_Port = 0;
-    int Current_State = Socket_State::Closed;
     uintptr_t Socket = ~uintptr_t{0};  // a SOCKET; INVALID_SOCKET when none
     void* Connect_Event = nullptr;
-    std::shared_ptr<Win32_Resolve_Job> Resolving;
-    std::shared_ptr<Win32_Resolve_Job> Addresses;  // the resolved list being tried
-    std::size_t Next_Address = 0;
 };
 
 struct Win32_Network_Options {

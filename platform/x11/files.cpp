@@ -7,16 +7,13 @@
 #include <unistd.h>
 
 #include <algorithm>
-#include <atomic>
 #include <cerrno>
-#include <cstdio>
 #include <cstdlib>
 #include <cstring>
 #include <ctime>
-#include <random>
-#include <regex>
 #include <utility>
 
+#include "platform/common/temporary_names.h"
 #include "platform/error.h"
 #include "platform/x11/program_lookup.h"
 
@@ -174,16 +171,6 @@ void Write_Sync_Close(File_Descriptor& file, const std::string& bytes, const std
     if (close(file.Release()) != 0 && errno != EINTR) Raise_Errno(errno, native);
 }
 
-// The process ID in the name of a temporary of ours beside `name`
-// (name.<process ID>.<counter>.<8 hex digits>), or 0 for any other name.
-long Temporary_Writer(const std::string& file, const std::string& name) {
-    static const std::regex suffix("\\.([1-9][0-9]{0,8})\\.[0-9]+\\.[0-9a-f]{8}");
-    std::smatch match;
-    if (file.size() <= name.size() || file.compare(0, name.size(), name) != 0) return 0;
-    const std::string rest = file.substr(name.size());
-    return std::regex_match(rest, match, suffix) ? std::stol(match[1]) : 0;
-}
-
 // Deletes the temporaries that earlier saves beside this path left when they
 // died before the replace: those whose process runs no more and that nobody
 // has written for a minute. The age keeps apart a live save on another
@@ -195,7 +182,7 @@ void Remove_Leftovers(const std::string& native) {
     if (listing == nullptr) return;
     const time_t now = time(nullptr);
     while (const dirent* entry = readdir(listing)) {
-        long writer = Temporary_Writer(entry->d_name, name);
+        unsigned long writer = Temporary_Names::Writer(entry->d_name, name);
         if (writer == 0 || kill(static_cast<pid_t>(writer), 0) == 0 || errno != ESRCH) continue;
         const std::string path = folder + "/" + entry->d_name;
         struct stat info {};
@@ -216,18 +203,10 @@ void Linux_File_System::Write_File(const std::string& path, const std::string& b
 
 std::string Linux_File_System::Write_Temporary_File(const std::string& beside_path,
                                                     const std::string& bytes) {
-    // The process ID and a counter keep this process's saves apart; the
-    // random part makes a name that someone else chose beforehand unlikely,
-    // and O_EXCL makes it harmless.
-    static std::atomic<unsigned> counter{0};
     std::string native = Native_Path(beside_path);
     Remove_Leftovers(native);
-    std::random_device random;
     for (int attempt = 0;; ++attempt) {
-        char suffix[64];
-        snprintf(suffix, sizeof suffix, ".%ld.%u.%08x", static_cast<long>(getpid()), ++counter,
-                 static_cast<unsigned>(random()));
-        std::string temporary = native + suffix;
+        std::string temporary = Temporary_Names::Next(native, static_cast<unsigned long>(getpid()));
         File_Descriptor file(
             open(temporary.c_str(), O_WRONLY | O_CREAT | O_EXCL | O_NOFOLLOW | O_CLOEXEC, 0666));
         if (file.Get() < 0) {

@@ -1,6 +1,5 @@
 #include "platform/x11/network.h"
 
-#include <netdb.h>
 #include <poll.h>
 #include <sys/socket.h>
 #include <unistd.h>
@@ -10,182 +9,56 @@
 #include <cerrno>
 #include <chrono>
 #include <cstring>
-#include <mutex>
-#include <system_error>
-#include <thread>
-#include <vector>
 
 #include "platform/error.h"
 #include "platform/x11/event_wait.h"
 
 namespace nrvnc {
 
-// Addresses of one host, filled in by the resolver (a worker thread, or the
-// caller for an address that needs no lookup). Shared with the worker, so a
-// socket that goes away first leaves it to the worker to free.
-struct Resolve_Job {
-    std::mutex Lock;
-    bool Done = false;
-    bool Failed = false;
-    std::vector<std::pair<sockaddr_storage, socklen_t>> Addresses;
-};
-
-namespace {
-
-const char* const Wrong_State_Text =
-    "Wrong protocol or connection state for the requested transaction or request";
-
-// Returns false when getaddrinfo failed or found nothing.
-bool Resolve(Resolve_Job& job, const std::string& host, int32_t port, int flags) {
-    addrinfo hints{};
-    // The repeater's address is an IPv4 address, and an IPv6 address of a
-    // name on a machine without a working IPv6 route would use up the
-    // probe's time.
-    hints.ai_family = AF_INET;
-    hints.ai_socktype = SOCK_STREAM;
-    hints.ai_flags = flags | AI_NUMERICSERV;
-    addrinfo* found = nullptr;
-    int result = getaddrinfo(host.c_str(), std::to_string(port).c_str(), &hints, &found);
-    std::lock_guard<std::mutex> hold(job.Lock);
-    if (result == 0) {
-        for (addrinfo* entry = found; entry; entry = entry->ai_next) {
-            sockaddr_storage address{};
-            memcpy(&address, entry->ai_addr, entry->ai_addrlen);
-            job.Addresses.emplace_back(address, entry->ai_addrlen);
-        }
-        freeaddrinfo(found);
-    }
-    job.Failed = job.Addresses.empty();
-    job.Done = true;
-    return !job.Failed;
-}
-
-}  // namespace
-
 Linux_Tcp_Socket::~Linux_Tcp_Socket() {
     Close();
 }
 
-void Linux_Tcp_Socket::Close() {
-    Close_Descriptor();
-    Resolving.reset();
-    Addresses.reset();
-    Next_Address = 0;
-    Current_State = Socket_State::Closed;
+Connecting_Socket::Progress Linux_Tcp_Socket::Open(const std::string& address,
+                                                   std::string& no_socket) {
+    const auto* target = reinterpret_cast<const sockaddr*>(address.data());
+    Fd = socket(target->sa_family, SOCK_STREAM | SOCK_NONBLOCK | SOCK_CLOEXEC, 0);
+    if (Fd < 0) {
+        no_socket = strerror(errno);
+        return Progress::Failed;
+    }
+    if (connect(Fd, target, static_cast<socklen_t>(address.size())) == 0) return Progress::Made;
+    if (errno != EINPROGRESS) return Progress::Failed;
+    Event_Wait::Register(Fd, Event_Wait::Writable);
+    return Progress::Pending;
 }
 
-void Linux_Tcp_Socket::Close_Descriptor() {
+Connecting_Socket::Progress Linux_Tcp_Socket::Look() {
+    pollfd entry{Fd, POLLOUT, 0};
+    int ready;
+    do {
+        ready = poll(&entry, 1, 0);
+    } while (ready < 0 && errno == EINTR);
+    if (ready <= 0) {
+        // The registration is one-shot; renew it for the next slice.
+        Event_Wait::Register(Fd, Event_Wait::Writable);
+        return Progress::Pending;
+    }
+    int error = 0;
+    socklen_t length = sizeof error;
+    if (getsockopt(Fd, SOL_SOCKET, SO_ERROR, &error, &length) != 0) error = errno;
+    // A reset (or a broken pipe) can only follow a connection that was
+    // made: a peer that accepts and resets at once was reached.
+    if (error != 0 && error != ECONNRESET && error != EPIPE) return Progress::Failed;
+    Event_Wait::Unregister(Fd);
+    return Progress::Made;
+}
+
+void Linux_Tcp_Socket::Drop() {
     if (Fd < 0) return;
     Event_Wait::Unregister(Fd);
     close(Fd);
     Fd = -1;
-}
-
-void Linux_Tcp_Socket::Set_Remote_Host(const std::string& host) {
-    Remote_Host = host;
-}
-
-void Linux_Tcp_Socket::Set_Remote_Port(int32_t port) {
-    if (port < 0 || port > 65535) {
-        throw Runtime_Error(Error_Number::Invalid_Procedure_Call,
-                            "Invalid port number " + std::to_string(port));
-    }
-    Remote_Port = port;
-}
-
-void Linux_Tcp_Socket::Connect() {
-    if (Current_State != Socket_State::Closed) {
-        throw Runtime_Error(Error_Number::Socket_Error, Wrong_State_Text);
-    }
-    if (Remote_Host.empty()) {
-        throw Runtime_Error(Error_Number::Socket_Error, "No remote host was given");
-    }
-
-    // An address needs no lookup and is connected to at once.
-    auto numeric = std::make_shared<Resolve_Job>();
-    if (Resolve(*numeric, Remote_Host, Remote_Port, AI_NUMERICHOST)) {
-        Addresses = numeric;
-        Next_Address = 0;
-        if (int error = Start_Next_Address(); error != 0) {
-            Close();
-            throw Runtime_Error(Error_Number::Socket_Error, strerror(error));
-        }
-        return;
-    }
-
-    auto job = std::make_shared<Resolve_Job>();
-    try {
-        std::thread([job, host = Remote_Host, port = Remote_Port] {
-            Resolve(*job, host, port, 0);
-            Event_Wait::Wake();
-        }).detach();
-    } catch (const std::system_error& error) {
-        throw Runtime_Error(Error_Number::Socket_Error, error.what());
-    }
-    Resolving = job;
-    Current_State = Socket_State::Resolving_Host;
-}
-
-int Linux_Tcp_Socket::Start_Next_Address() {
-    Close_Descriptor();
-    Current_State = Socket_State::Error;
-    while (Addresses && Next_Address < Addresses->Addresses.size()) {
-        const auto& [address, length] = Addresses->Addresses[Next_Address++];
-        Fd = socket(address.ss_family, SOCK_STREAM | SOCK_NONBLOCK | SOCK_CLOEXEC, 0);
-        if (Fd < 0) return errno;
-        if (connect(Fd, reinterpret_cast<const sockaddr*>(&address), length) == 0) {
-            Current_State = Socket_State::Connected;
-            return 0;
-        }
-        if (errno == EINPROGRESS) {
-            Current_State = Socket_State::Connecting;
-            Event_Wait::Register(Fd, Event_Wait::Writable);
-            return 0;
-        }
-        Close_Descriptor();
-    }
-    return 0;
-}
-
-int Linux_Tcp_Socket::State() {
-    if (Current_State == Socket_State::Resolving_Host) {
-        std::unique_lock<std::mutex> hold(Resolving->Lock);
-        if (!Resolving->Done) return Current_State;
-        bool failed = Resolving->Failed;
-        hold.unlock();
-        Addresses = std::move(Resolving);
-        Next_Address = 0;
-        if (failed) {
-            Current_State = Socket_State::Error;
-        } else {
-            Start_Next_Address();
-        }
-    }
-
-    if (Current_State == Socket_State::Connecting) {
-        pollfd entry{Fd, POLLOUT, 0};
-        int ready;
-        do {
-            ready = poll(&entry, 1, 0);
-        } while (ready < 0 && errno == EINTR);
-        if (ready > 0) {
-            int error = 0;
-            socklen_t length = sizeof error;
-            if (getsockopt(Fd, SOL_SOCKET, SO_ERROR, &error, &length) != 0) error = errno;
-            // A reset (or a broken pipe) can only follow a connection that
-            // was made: a peer that accepts and resets at once was reached.
-            if (error == 0 || error == ECONNRESET || error == EPIPE) {
-                Event_Wait::Unregister(Fd);
-                Current_State = Socket_State::Connected;
-            } else {
-                Start_Next_Address();
-            }
-        } else {
-            // The registration is one-shot; renew it for the next slice.
-            Event_Wait::Register(Fd, Event_Wait::Writable);
-        }
-    }
-    return Current_State;
 }
 
 Linux_Network::Linux_Network(Linux_Network_Options options)

@@ -1,20 +1,19 @@
-"""Loopback FTP server for the tests on real parts.
-
-Usage: ftp_server.py ROOT PASSWORD
-Serves ROOT read-only on 127.0.0.1 at a free port to the user norvaneadmin
-with the given password, writes the port as one line on standard output,
-and runs until standard input is closed or the process is ended. Passive
-mode is refused, as the program's server does not need it: transfers work
-in active mode only. A refused login answers at once. With
-NRVNC_FTP_SILENT_QUIT=1 in the environment the server never answers QUIT.
-
-Hostile files, made up when asked for (each connection has its own thread,
-so a stalled one holds up no other):
-  Size_N.Dat         N bytes of "x" (a huge file costs no disk);
-  Stall_N_MS_M.Dat   N bytes, then nothing for MS milliseconds, then M more.
-Every transfer that ends adds "complete NAME" or "incomplete NAME" as a
-line to ROOT/transfers.log.
-"""
+# Loopback FTP server for the tests on real parts.
+#
+# Usage: ftp_server.py ROOT PASSWORD
+# Serves ROOT read-only on 127.0.0.1 at a free port to the user norvaneadmin
+# with the given password, writes the port as one line on standard output,
+# and runs until standard input is closed or the process is ended. Passive
+# mode is refused, as the program's server does not need it: transfers work
+# in active mode only. A refused login answers at once. With
+# NRVNC_FTP_SILENT_QUIT=1 in the environment the server never answers QUIT.
+#
+# Hostile files, made up when asked for (each connection has its own thread,
+# so a stalled one holds up no other):
+#   Size_N.Dat         N bytes of "x" (a huge file costs no disk);
+#   Stall_N_MS_M.Dat   N bytes, then nothing for MS milliseconds, then M more.
+# Every transfer that ends adds "complete NAME" or "incomplete NAME" as a
+# line to ROOT/transfers.log.
 import os
 import logging
 import re
@@ -28,7 +27,7 @@ from pyftpdlib.servers import ThreadedFTPServer
 
 
 class Made_Up_File:
-    """A read-only file of 'x' with an optional pause after its first part."""
+    # A read-only file of 'x' with an optional pause after its first part.
 
     def __init__(self, name, first, pause_ms=0, rest=0):
         self.name, self.closed = name, False
@@ -58,13 +57,22 @@ class Active_Only_Handler(FTPHandler):
         if os.environ.get("NRVNC_FTP_SILENT_QUIT") != "1":
             FTPHandler.ftp_QUIT(self, line)
 
-    def ftp_RETR(self, file):
+    def made_up(self, file):
         name = os.path.basename(file)
         size = re.fullmatch(r"Size_(\d+)\.Dat", name)
         stall = re.fullmatch(r"Stall_(\d+)_(\d+)_(\d+)\.Dat", name)
-        if not (size or stall):
+        return Made_Up_File(file, *map(int, (size or stall).groups())) if size or stall else None
+
+    def ftp_SIZE(self, file):  # libcurl asks before it fetches
+        made_up = self.made_up(file)
+        if not made_up:
+            return FTPHandler.ftp_SIZE(self, file)
+        self.respond("213 %d" % made_up.left)
+
+    def ftp_RETR(self, file):
+        made_up = self.made_up(file)
+        if not made_up:
             return FTPHandler.ftp_RETR(self, file)
-        made_up = Made_Up_File(file, *map(int, (size or stall).groups()))
         self.push_dtp_data(FileProducer(made_up, self._current_type), isproducer=True, file=made_up, cmd="RETR")
         return file
 

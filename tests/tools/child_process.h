@@ -27,19 +27,23 @@ using Clock = std::chrono::steady_clock;
 struct Child {
     pid_t Pid = -1;
     int Out_Fd = -1;  // read end of the captured stream
+    int In_Fd = -1;   // write end of its standard input, when fed
 };
 
 // Runs args[0] in this process's environment. `capture` is a descriptor
 // of the child piped back to Out_Fd; stdout and stderr not captured go to
-// /dev/null. The child is killed when the test program dies, even by an
-// abort that runs no destructor, so no Xvfb or peer outlives a failed run.
-inline Child Spawn(const std::vector<std::string>& args, int capture = 0) {
+// /dev/null; with feed_stdin its standard input is a pipe from In_Fd. The child is killed when the
+// test program dies, even by an abort that runs no destructor, so no Xvfb or peer outlives a failed
+// run.
+inline Child Spawn(const std::vector<std::string>& args, int capture = 0, bool feed_stdin = false) {
     std::vector<char*> argv;
     for (auto& a : args) argv.push_back(const_cast<char*>(a.c_str()));
     argv.push_back(nullptr);
     Child child;
     int p[2] = {-1, -1};
     if (capture && pipe2(p, O_CLOEXEC) == 0) child.Out_Fd = p[0];
+    int in[2] = {-1, -1};
+    if (feed_stdin && pipe2(in, O_CLOEXEC) == 0) child.In_Fd = in[1];
     const pid_t parent = getpid();
     child.Pid = fork();
     if (child.Pid == 0) {
@@ -50,10 +54,12 @@ inline Child Spawn(const std::vector<std::string>& args, int capture = 0) {
         for (int fd : {1, 2})
             if (fd != capture) dup2(null, fd);
         if (p[1] >= 0) dup2(p[1], capture);
+        if (in[0] >= 0) dup2(in[0], 0);
         execve(argv[0], argv.data(), environ);
         _exit(127);
     }
-    if (p[1] >= 0) close(p[1]);
+    for (int fd : {p[1], in[0]})
+        if (fd >= 0) close(fd);
     return child;
 }
 

@@ -1,5 +1,7 @@
-# The Windows services against real peers: the child program the process
-# and window tests start, beside the test program.
+# The Windows services against real peers: the contract every backend keeps,
+# and the child program the process and window tests start, beside the test
+# program.
+target_sources(test_${subject} PRIVATE ${CMAKE_CURRENT_LIST_DIR}/../support/services_contract.cpp)
 add_executable(nrvnc_child WIN32 ${CMAKE_CURRENT_LIST_DIR}/nrvnc_child.cpp)
 target_link_libraries(nrvnc_child PRIVATE nrvnc_win32_services)
 add_dependencies(test_${subject} nrvnc_child)

@@ -1,9 +1,8 @@
-// A child program for the process, window and file tests (GUI subsystem, as
+// A child program for the process and file tests (GUI subsystem, as
 // the viewer is). What it does comes from its environment:
 //   NRVNC_CHILD_RECORD  a file that receives its command line exactly as
 //                       GetCommandLineA gives it, a line feed, and the show
 //                       state it was started with (-1 when none was given);
-//   NRVNC_CHILD_WINDOW  the title of a top-level window it makes (hidden);
 //   NRVNC_CHILD_START   a command line it starts as NRVNC starts the viewer;
 //                       the record then holds the new process's ID (0 when
 //                       the start failed), a line feed and "started";
@@ -83,10 +82,6 @@ int main() {
         Record(std::to_string(id) + "\nstarted");
     } else {
         Record(std::string(GetCommandLineA()) + "\n" + std::to_string(show));
-    }
-    if (const char* title = std::getenv("NRVNC_CHILD_WINDOW")) {
-        CreateWindowExA(0, "STATIC", title, WS_OVERLAPPEDWINDOW, 0, 0, 200, 100, nullptr, nullptr,
-                        GetModuleHandleA(nullptr), nullptr);
     }
     Sleep(60000);
     return 0;

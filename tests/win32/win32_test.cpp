@@ -1,0 +1,273 @@
+// The Windows services (under Wine in the test run): the contract every
+// backend keeps (tests/support/services_contract.cpp) through this factory,
+// and what only Windows does.
+#include <gtest/gtest.h>
+
+#include <algorithm>
+#include <thread>
+
+#include "platform/win32/clock.h"
+#include "platform/win32/desktop.h"
+#include "platform/win32/event_wait.h"
+#include "platform/win32/files.h"
+#include "platform/win32/network.h"
+#include "platform/win32/processes.h"
+#include "tests/support/backend.h"
+// after windows.h
+#include <shlobj.h>
+#include <tlhelp32.h>
+#include <wininet.h>
+
+namespace nrvnc::test {
+
+namespace {
+
+int Thread_Count() {
+    HANDLE snapshot = CreateToolhelp32Snapshot(TH32CS_SNAPTHREAD, 0);
+    THREADENTRY32 entry{};
+    entry.dwSize = sizeof entry;
+    int count = 0;
+    for (BOOL more = Thread32First(snapshot, &entry); more; more = Thread32Next(snapshot, &entry))
+        count += entry.th32OwnerProcessID == GetCurrentProcessId();
+    CloseHandle(snapshot);
+    return count;
+}
+
+// Files in WinINet's cache whose names start with stem (Wine names its
+// copies after the remote file).
+int Cached_Copies(const std::string& stem) {
+    char folder[MAX_PATH];
+    if (SHGetFolderPathA(nullptr, CSIDL_INTERNET_CACHE, nullptr, 0, folder) != S_OK) return -1;
+    int copies = 0;
+    std::error_code ignored;
+    for (const auto& item : std::filesystem::recursive_directory_iterator(folder, ignored))
+        copies += item.path().filename().string().starts_with(stem);
+    return copies;
+}
+
+}  // namespace
+
+const Backend& The_Backend() {
+    static const Backend backend{
+        .Make_Clock = [](uint32_t offset) { return std::make_unique<Win32_Clock>(offset); },
+        .Files = Make<Win32_File_System>,
+        .Make_Processes = Make<Win32_Processes>,
+        .Make_Network =
+            [](long limit_ms) {
+                Win32_Network_Options options;
+                options.Check_Limit_Ms = static_cast<unsigned long>(limit_ms);
+                return std::make_unique<Win32_Network>(options);
+            },
+        .Ftp =
+            [](uint16_t port, long ms) {
+                const auto limit = static_cast<unsigned long>(ms);
+                return std::make_unique<Wininet_Ftp_Client>(
+                    port,
+                    limit ? Wininet_Ftp_Timeouts{limit, 2 * limit, 500} : Wininet_Ftp_Timeouts{});
+            },
+        .Wait_For_Activity = Event_Wait::Wait_For_Activity,
+        .Not_Ordinary_Files =
+            [](const Temp_Folder& folder) {
+                std::vector<std::string> paths;
+                for (DWORD attribute : {FILE_ATTRIBUTE_HIDDEN, FILE_ATTRIBUTE_SYSTEM}) {
+                    paths.push_back(folder / std::to_string(attribute));
+                    Write_Text(paths.back(), "x");
+                    SetFileAttributesA(paths.back().c_str(), attribute);
+                }
+                return paths;
+            },
+        .Child_Line = "nrvnc_child",
+        .Child_Name = "nrvnc_child.exe",
+        .Keeps_Recent_Leftovers = false,
+        .Transfer_Traces =
+            [](const std::string& stem) { return Thread_Count() + Cached_Copies(stem); },
+    };
+    return backend;
+}
+
+namespace {
+
+TEST(Win32_File_System, Empty_Environment_Variables_Count_As_Unset) {
+    const std::string long_value(1000, 'v');
+    for (const char* value : {long_value.c_str(), "", static_cast<const char*>(nullptr)}) {
+        SetEnvironmentVariableA("NRVNC_TEST_VARIABLE", value);
+        EXPECT_EQ(Win32_File_System().Environment_Variable("NRVNC_TEST_VARIABLE"),
+                  value && *value ? std::optional<std::string>(value) : std::nullopt);
+    }
+}
+
+// The child program beside this test program (nrvnc_child.cpp), recording
+// what it got; the variables name what it does.
+struct Child_Run {
+    explicit Child_Run(const char* variable = nullptr, const std::string& value = "") {
+        Variables.emplace_back("NRVNC_CHILD_RECORD", Record);
+        if (variable) Variables.emplace_back(variable, value);
+        for (const auto& [name, value] : Variables) SetEnvironmentVariableA(name, value.c_str());
+    }
+    ~Child_Run() {
+        for (const auto& [name, value] : Variables) SetEnvironmentVariableA(name, nullptr);
+        if (Id) Processes.Terminate(Id);
+    }
+    // The record, once complete: something follows its line feed.
+    std::string Recorded() {
+        std::string text;
+        Eventually([&] {
+            text = Read_Text(Record);
+            return text.find('\n') != std::string::npos && text.back() != '\n';
+        });
+        return text;
+    }
+    Temp_Folder Folder;
+    std::string Record = Folder / "record.txt";
+    std::vector<std::pair<const char*, std::string>> Variables;
+    Win32_Processes Processes;
+    uint32_t Id = 0;
+};
+
+TEST(Win32_Processes, The_Command_Line_Arrives_Byte_For_Byte_With_The_Show_State) {
+    for (auto [line, show, shown] :
+         {std::tuple{"nrvnc_child -viewonly  127.0.0.1::5900 \t\"quoted arg\" back\\slash",
+                     Show_State::Hidden, SW_HIDE},
+          {"nrvnc_child", Show_State::Normal, SW_SHOWNORMAL}}) {
+        Child_Run run;
+        run.Id = run.Processes.Start(line, show);
+        EXPECT_EQ(run.Recorded(), std::string(line) + "\n" + std::to_string(shown));
+    }
+}
+
+TEST(Win32_File_System, Saves_Succeed_Whole_While_Another_Process_Reads_The_File) {
+    Temp_Folder folder;
+    const std::string ini = folder / "NRVNC.INI";
+    Win32_File_System files;
+    int saves = 0, failed = 0;
+    auto save = [&] {
+        try {
+            std::string content = std::string(1000, static_cast<char>('a' + saves++ % 26)) + "\r\n";
+            files.Replace_File(files.Write_Temporary_File(ini, content), ini);
+        } catch (const Runtime_Error& error) {
+            ADD_FAILURE() << error.Description;
+            ++failed;
+        }
+    };
+    save();
+    Child_Run run("NRVNC_CHILD_READ", ini);
+    run.Id = run.Processes.Start("nrvnc_child", Show_State::Hidden);
+    while (!std::filesystem::exists(run.Record) && failed < 5) save();  // reads for 2 s
+    const std::string record = run.Recorded();
+    EXPECT_GT(saves, 20);
+    EXPECT_GT(std::stoi(record), 20) << "reads";
+    EXPECT_EQ(record.substr(record.find('\n') + 1), "0") << "torn reads";
+    std::string abandoned;
+    {
+        Win32_File_System neither_moved_nor_deleted;
+        abandoned = neither_moved_nor_deleted.Write_Temporary_File(ini, "x");
+    }
+    EXPECT_FALSE(std::filesystem::exists(abandoned));  // gone with its owner
+}
+
+TEST(Win32_Processes, The_Viewer_Leaves_A_Job_That_Ends_Its_Processes_Where_It_May) {
+    for (auto [limits, outlives] :
+         {std::pair<DWORD, bool>{JOB_OBJECT_LIMIT_KILL_ON_JOB_CLOSE | JOB_OBJECT_LIMIT_BREAKAWAY_OK,
+                                 true},
+          {JOB_OBJECT_LIMIT_KILL_ON_JOB_CLOSE, false}}) {  // refused: started inside all the same
+        // The child, inside the job from its first instruction, starts the "viewer".
+        Child_Run run("NRVNC_CHILD_START", "nrvnc_child");
+        HANDLE job = CreateJobObjectA(nullptr, nullptr);
+        JOBOBJECT_EXTENDED_LIMIT_INFORMATION information{};
+        information.BasicLimitInformation.LimitFlags = limits;
+        ASSERT_TRUE(SetInformationJobObject(job, JobObjectExtendedLimitInformation, &information,
+                                            sizeof information));
+        STARTUPINFOA startup{};
+        startup.cb = sizeof startup;
+        PROCESS_INFORMATION child{};
+        char line[] = "nrvnc_child";
+        ASSERT_TRUE(CreateProcessA(nullptr, line, nullptr, nullptr, FALSE, CREATE_SUSPENDED,
+                                   nullptr, nullptr, &startup, &child));
+        ASSERT_TRUE(AssignProcessToJobObject(job, child.hProcess));
+        ResumeThread(child.hThread);
+        run.Id = static_cast<uint32_t>(std::stoul(run.Recorded()));
+        ASSERT_NE(run.Id, 0u);
+        HANDLE viewer = OpenProcess(SYNCHRONIZE, FALSE, run.Id);
+        CloseHandle(job);
+        EXPECT_EQ(WaitForSingleObject(child.hProcess, 10000), WAIT_OBJECT_0) << "job not closed";
+        EXPECT_EQ(WaitForSingleObject(viewer, outlives ? 1000 : 10000),
+                  outlives ? WAIT_TIMEOUT : WAIT_OBJECT_0)
+            << limits;
+        TerminateProcess(child.hProcess, 1);
+        for (HANDLE handle : {viewer, child.hProcess, child.hThread}) CloseHandle(handle);
+    }
+}
+
+// A polling loop must see a title that appears or goes within 20 ms, even
+// right after the opposite answer was given.
+TEST(Win32_Desktop, Finds_A_Window_By_Title_In_Any_Case_And_Asks_Again_Within_The_Wait_Bound) {
+    const std::string title = "NRVNC Kept " + std::to_string(GetCurrentProcessId());
+    Win32_Desktop desktop;
+    EXPECT_FALSE(desktop.Window_Exists(title));
+    HWND window = CreateWindowExA(0, "STATIC", title.c_str(), WS_POPUP, 0, 0, 1, 1, nullptr,
+                                  nullptr, nullptr, nullptr);
+    Sleep(20);
+    std::string other_case = title;
+    for (char& c : other_case) c = static_cast<char>(IsCharUpperA(c) ? tolower(c) : toupper(c));
+    EXPECT_TRUE(desktop.Window_Exists(other_case));
+    EXPECT_FALSE(desktop.Window_Exists(title + " 2"));
+    SetWindowTextA(window, "NRVNC renamed");
+    Sleep(20);
+    EXPECT_FALSE(desktop.Window_Exists(title));
+    DestroyWindow(window);
+}
+
+// A registration is one-shot: an event that stays signalled makes no busy loop.
+TEST(Win32_Event_Wait, Wakes_Once_On_A_Registered_Event) {
+    for (MSG msg; PeekMessageA(&msg, nullptr, 0, 0, PM_REMOVE);) DispatchMessageA(&msg);
+    while (Event_Wait::Wait_For_Activity(0)) {  // wakes left by earlier lookups
+    }
+    HANDLE event = CreateEventA(nullptr, TRUE, TRUE, nullptr);
+    Event_Wait::Register(event);
+    EXPECT_TRUE(Event_Wait::Wait_For_Activity(60000));
+    EXPECT_FALSE(Event_Wait::Wait_For_Activity(1));
+    Event_Wait::Unregister(event);
+    CloseHandle(event);
+}
+
+// While a step waits for a silent server, the window system's messages run:
+// a hung-window probe is answered and a covered window repaints. A server
+// that greets with junk: what it said is reported.
+TEST(Wininet_Ftp_Client, A_Long_Step_Keeps_The_Window_Responding_And_Junk_Is_Reported) {
+    HWND window = CreateWindowExA(0, "STATIC", "stand-by", WS_POPUP | WS_VISIBLE, 0, 0, 200, 100,
+                                  nullptr, nullptr, nullptr, nullptr);
+    MSG message;
+    while (PeekMessageA(&message, nullptr, 0, 0, PM_REMOVE)) DispatchMessageA(&message);
+    Loopback_Listener silent, junk;
+    silent.Listen();
+    junk.Listen();
+    bool answered = false, repainted = false;
+    std::thread prober([&] {
+        Sleep(300);
+        DWORD_PTR result = 0;
+        answered = SendMessageTimeoutA(window, WM_NULL, 0, 0, SMTO_ABORTIFHUNG, 200, &result);
+        InvalidateRect(window, nullptr, FALSE);
+        repainted = Eventually([&] { return !GetUpdateRect(window, nullptr, FALSE); });
+    });
+    std::thread greeter([&] {  // greets with junk and hangs up
+        const SOCKET peer = junk.Accept();
+        send(peer, "SSH-2.0-junk\r\n", 14, 0);
+        junk.Others.pop_back();
+        Loopback_Listener::Close(peer);
+    });
+    Wininet_Ftp_Client ftp(0, {2000, 2000, 500});
+    auto session = ftp.Internet_Open("NR Repeater IP File Download");
+    EXPECT_EQ(ftp.Internet_Connect(session, "127.0.0.1", silent.Port, "u", "p"), 0u);
+    EXPECT_EQ(ftp.Last_Error_Code(), static_cast<unsigned long>(ERROR_INTERNET_TIMEOUT));
+    prober.join();
+    EXPECT_TRUE(answered);
+    EXPECT_TRUE(repainted);
+    EXPECT_EQ(ftp.Internet_Connect(session, "127.0.0.1", junk.Port, "u", "p"), 0u);
+    EXPECT_NE(ftp.Last_Error().find("SSH-2.0-junk"), std::string::npos) << ftp.Last_Error();
+    greeter.join();
+    ftp.Close_Handle(session);
+    DestroyWindow(window);
+}
+
+}  // namespace
+}  // namespace nrvnc::test
