@@ -106,6 +106,22 @@ TEST(Probe, A_Port_Text_Converts_Like_A_Long_And_A_Bad_One_Fails_At_Once) {
     }
 }
 
+// The stand-by notice only where a download may follow, gone at the end;
+// fetched values stay even when that repeater is down too.
+TEST(Check_Repeater, Stand_By_Only_Before_A_Download_And_Gone_After) {
+    for (uint8_t probe_only : {0, 1}) {
+        Program r(Ftp{.File = "10.2.2.2\n6000\n"});  // neither repeater answers
+        bool stand_by = false;
+        r.d.At(10, [&] { stand_by = r.m.MsgBox_Loaded; });
+        EXPECT_FALSE(Check_Repeater(r.m, probe_only));
+        EXPECT_EQ(stand_by, probe_only == 0);
+        EXPECT_FALSE(r.m.MsgBox_Loaded);
+        EXPECT_TRUE(r.d.forms.live.empty());
+        EXPECT_EQ(r.m.Repeater_IP + ":" + r.m.Port_Num,
+                  probe_only ? "10.1.1.5:5901" : "10.2.2.2:6000");
+    }
+}
+
 TEST(Download, A_Good_File_Replaces_The_Values_And_No_Copy_Is_Left) {
     Program r(Ftp{.File = "10.2.2.2\n6000\n"});
     r.d.files.files["Repeater.Dat"] = "10.9.9.9\r\n9999\r\n";  // left by a run cut off
