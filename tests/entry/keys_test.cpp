@@ -160,7 +160,9 @@ TEST_F(Entry_Test, AccessKeys) {
     // Alt+A on the code screen runs the code check.
     d.operator_.On_Screen(Code_Caption).Type("22").Alt('A').On_Message_Box().Type("33").Alt('A');
     EXPECT_EQ(box().User_Input_Form0(), Entry_Accept);
-    EXPECT_EQ(d.forms.message_boxes.size(), 1u);
+    ASSERT_EQ(d.forms.message_boxes.size(), 1u);
+    EXPECT_EQ(d.forms.message_boxes[0].Text,
+              "\r\n     The Access Code must be 4 character number.    ");
     EXPECT_EQ(m.Access_Code, "2233");
 
     // Alt+E only moves the focus.

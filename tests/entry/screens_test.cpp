@@ -48,36 +48,6 @@ TEST_F(Entry_Test, EditingScreensShowCaptionLabelValueAndButtons) {
     }
 }
 
-// Accept writes whatever is in the field, even nothing; Esc and Exit Program
-// keep the value from before the screen. The other variables stay.
-TEST_F(Entry_Test, EditingScreensWriteOnlyOnAccept) {
-    const struct {
-        int Sel;
-        std::string Typed;
-        int Button;  // 0: Esc
-        uint8_t Result;
-        std::string Values;  // host|repeater|port afterwards
-    } cases[] = {
-        {2, "", Accept_Id, Entry_Accept, "|1.2.3.4|5901"},
-        {3, "99", Accept_Id, Entry_Accept, "old-host|99|5901"},
-        {4, "", Accept_Id, Entry_Accept, "old-host|1.2.3.4|"},
-        {2, "99", 0, Entry_Escape, "old-host|1.2.3.4|5901"},
-        {3, "99", Exit_Id, Entry_Exit, "old-host|1.2.3.4|5901"},
-        {4, "99", 0, Entry_Escape, "old-host|1.2.3.4|5901"},
-    };
-    for (const auto& c : cases) {
-        m.Host_Name = "old-host", m.Repeater_IP = "1.2.3.4", m.Port_Num = "5901";
-        d.operator_.On_Screen(Caption_Of(c.Sel)).Clear_Field().Type(c.Typed);
-        if (c.Button) {
-            d.operator_.Press(c.Button);
-        } else {
-            d.operator_.Key(Key::Escape);
-        }
-        EXPECT_EQ(Run_Screen(c.Sel), c.Result) << c.Sel;
-        EXPECT_EQ(m.Host_Name + "|" + m.Repeater_IP + "|" + m.Port_Num, c.Values) << c.Sel;
-    }
-}
-
 TEST_F(Entry_Test, AccessCodeScreenWithRepeaterFoundAndNotFound) {
     const std::string Esc_Hint =
         "Press <Esc> key to return to network selection or the [Exit Program] button to exit "
@@ -114,30 +84,6 @@ TEST_F(Entry_Test, AccessCodeScreenWithRepeaterFoundAndNotFound) {
                   "Press [Edit IP] button to change the repeater IP address for remote viewing.",
                   "Press [Edit Port #] button to change the internet port number remote viewing.",
                   Esc_Hint}));
-}
-
-TEST_F(Entry_Test, InvalidAccessCodesBringUpTheMessageBoxAndKeepTheText) {
-    m.Repeater_Found = true;
-    std::vector<std::string> field_after_box;
-    std::vector<Color> field_back;
-    auto note = [&] {
-        field_after_box.push_back(field_text());
-        field_back.push_back(form().Focused_Id() == Field_Id ? control(Field_Id).Back_Color() : 0);
-    };
-    d.operator_.On_Screen(Code_Caption).Type("123").Press(Accept_Id).On_Message_Box().Run(note);
-    d.operator_.Type("45").Press(Accept_Id).On_Message_Box().Run(note);
-    d.operator_.Clear_Field().Press(Accept_Id).On_Message_Box().Run(note);
-    d.operator_.Type("2468").Press(Accept_Id);
-    EXPECT_EQ(box().User_Input_Form0(), Entry_Accept);
-    EXPECT_EQ(field_after_box, (std::vector<std::string>{"123", "12345", ""}));
-    // The field has the focus again, marked green.
-    EXPECT_EQ(field_back, (std::vector<Color>{Green, Green, Green}));
-    ASSERT_EQ(d.forms.message_boxes.size(), 3u);
-    for (const auto& shown : d.forms.message_boxes) {
-        EXPECT_EQ(shown.Text, "\r\n     The Access Code must be 4 character number.    ");
-        EXPECT_EQ(shown.Title, "NRVNC");
-    }
-    EXPECT_EQ(m.Access_Code, "2468");
 }
 
 }  // namespace

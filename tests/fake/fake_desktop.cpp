@@ -67,21 +67,6 @@ std::string Fake_Files::Read_Head(const std::string& path, std::size_t max_bytes
     return it->second.substr(0, max_bytes);
 }
 
-void Fake_Files::Write_File(const std::string& path, const std::string& bytes) {
-    operations.push_back("write " + path);
-    auto cut = path.find_last_of('\\');
-    if (cut != std::string::npos && !folders.count(path.substr(0, cut)))
-        throw Runtime_Error(Error_Number::Path_Not_Found, "Path not found");
-    if (unwritable.count(path)) throw Runtime_Error(Error_Number::Permission_Denied, "Permission denied");
-    // Three moments a write can die at: after truncating, half-way, before close.
-    Point();
-    files[path] = "";
-    Point();
-    files[path] = bytes.substr(0, bytes.size() / 2);
-    Point();
-    files[path] = bytes;
-}
-
 std::string Fake_Files::Write_Temporary_File(const std::string& beside_path,
                                              const std::string& bytes) {
     std::string path = beside_path + ".tmp" + std::to_string(++temporaries_made);
@@ -143,14 +128,14 @@ uint32_t Fake_Processes::Start(const std::string& command_line, Show_State show)
 std::vector<Process_Entry> Fake_Processes::List() {
     if (list_raises) throw Runtime_Error(-2147217405, "Access denied");
     std::vector<Process_Entry> list{{"System", 4}, {"explorer", 1200}};
-    for (const auto& p : running) list.push_back({p.Name, p.Process_ID});
+    list.insert(list.end(), running.begin(), running.end());
     return list;
 }
 
 void Fake_Processes::Terminate(uint32_t process_id) {
     terminated.push_back(process_id);
     if (process_id == 0) return;
-    std::erase_if(running, [&](const Fake_Process& p) { return p.Process_ID == process_id; });
+    std::erase_if(running, [&](const Process_Entry& p) { return p.Process_ID == process_id; });
     d_.windows.Close_All_Of(process_id);
 }
 
@@ -158,7 +143,7 @@ void Fake_Processes::Script_Viewer(const Viewer_Behaviour& b) {
     programs["vncviewer"] = [this, b](uint32_t pid) {
         auto alive = [this, pid] {
             return std::any_of(running.begin(), running.end(),
-                               [&](const Fake_Process& p) { return p.Process_ID == pid; });
+                               [&](const Process_Entry& p) { return p.Process_ID == pid; });
         };
         std::string command = started.back().first;
         bool proxy = command.find(" -proxy ") != std::string::npos;
@@ -190,14 +175,13 @@ void Fake_Processes::Script_Viewer(const Viewer_Behaviour& b) {
             });
         if (b.Exits_After >= 0)
             d_.At(static_cast<uint32_t>(b.Exits_After), [this, pid] {
-                std::erase_if(running, [&](const Fake_Process& p) { return p.Process_ID == pid; });
+                std::erase_if(running, [&](const Process_Entry& p) { return p.Process_ID == pid; });
                 d_.windows.Close_All_Of(pid);
             });
     };
 }
 
 bool Fake_Windows::Window_Exists(const std::string& title) {
-    ++lookups;
     std::string wanted = Upper(title);
     return std::any_of(windows.begin(), windows.end(),
                        [&](const auto& w) { return Upper(w.first) == wanted; });
@@ -379,13 +363,6 @@ Fake_Form::~Fake_Form() {
     std::erase(d_.forms.live, this);
 }
 
-void Fake_Form::Raised() {
-    ++raises;
-    int top = 0;
-    for (auto* f : d_.forms.live) top = std::max(top, f->z_order);
-    z_order = top + 1;
-}
-
 std::unique_ptr<Form> Fake_Forms::Load_Form(const Form_Design& design, Form_Events& events) {
     Frame_Insets frame;
     if (design.Border != Border_Style::None) {
@@ -401,7 +378,7 @@ void Fake_Forms::Do_Events() {
     if (++do_events_calls > do_events_limit)
         throw Fake_Stuck{"the program kept waiting; operator steps left: " +
                          std::to_string(d_.operator_.Pending())};
-    d_.clock.Advance(event_step_ms);
+    d_.clock.Advance(1);
     for (auto* f : std::vector<Fake_Form*>(live)) {
         if (std::find(live.begin(), live.end(), f) != live.end()) f->Run_Pending_Events();
     }

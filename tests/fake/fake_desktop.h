@@ -2,7 +2,7 @@
 // deterministic and fast, for the unit and flow tests.
 //
 // Time moves only when the code sleeps or lets events run (each Do_Events
-// advances the clock by Event_Step_Ms). Things that happen "later" (a viewer
+// advances the clock by 1 ms). Things that happen "later" (a viewer
 // opening its status window after 500 ms) are entries of a timeline run by
 // the clock. A scripted operator acts on what is on screen, one step after
 // the other, inside Do_Events.
@@ -63,7 +63,7 @@ public:
     bool Folder_Exists(const std::string& path) override;
     void Create_Folder(const std::string& path) override;
     std::string Read_Head(const std::string& path, std::size_t max_bytes) override;
-    void Write_File(const std::string& path, const std::string& bytes) override;
+    void Write_File(const std::string& path, const std::string& bytes) override { files[path] = bytes; }
     // "<beside>.tmp<n>"; fails with nothing left when that name is unwritable.
     std::string Write_Temporary_File(const std::string& beside_path,
                                      const std::string& bytes) override;
@@ -92,11 +92,6 @@ private:
 };
 
 // ---- processes and windows ----
-struct Fake_Process {
-    std::string Name;
-    uint32_t Process_ID;
-};
-
 struct Viewer_Behaviour {
     // Times in ms after the start; a negative value means never.
     int Status_Window_After = 500;
@@ -118,7 +113,7 @@ public:
     // Shortcut: the viewer's windows over time.
     void Script_Viewer(const Viewer_Behaviour& behaviour);
 
-    std::vector<Fake_Process> running;
+    std::vector<Process_Entry> running;
     std::vector<std::pair<std::string, Show_State>> started;  // command lines
     std::vector<uint32_t> terminated;
     bool start_raises = false;
@@ -141,7 +136,6 @@ public:
 
     std::vector<std::pair<std::string, uint32_t>> windows;  // title, owner
     std::vector<int> taskbar_commands;
-    int lookups = 0;
 };
 
 // ---- network ----
@@ -234,11 +228,6 @@ class Fake_Form : public Form_Model {
 public:
     Fake_Form(Fake_Desktop& d, const Form_Design& design, Form_Events& events, Frame_Insets frame);
     ~Fake_Form() override;
-    int z_order = 0;
-    int raises = 0;
-
-protected:
-    void Raised() override;
 
 private:
     Fake_Desktop& d_;
@@ -273,7 +262,6 @@ public:
     std::vector<Fake_Form*> live;  // loaded forms, in load order
     std::vector<std::string> loaded_captions;  // every load, by designed caption
     std::vector<Message_Box_Log> message_boxes;
-    uint32_t event_step_ms = 1;
     uint64_t do_events_calls = 0;
     uint64_t do_events_limit = 5'000'000;
 

@@ -1,6 +1,7 @@
 // The message catalogue: lines, buttons, titles and answers of every message,
-// the focus colour, the stand-by notice, and the wait for the operator. That
-// every message fits every screen is the sweep in tests/presentation.
+// the focus colour and the stand-by notice. The keys and access letters that
+// answer are the whole-program runs' (tests/e2e); that every message fits
+// every screen is the sweep in tests/presentation.
 #include <gtest/gtest.h>
 
 #include <array>
@@ -159,49 +160,6 @@ TEST(Do_User_Msg, Tab_Moves_The_Green_With_The_Focus) {
                           id == c.Focus[i] ? Green : d.forms.System_Color(16))
                     << "message " << c.Sel << ", Tab " << i << ", button " << id;
         }
-    }
-}
-
-TEST(Do_User_Msg, Stand_By_Takes_No_Input_And_Stays_Up) {
-    fake::Fake_Desktop d;
-    Misc m(d.platform());
-    FrmMsgBox& box = frmMsgBox(m);
-    const uint64_t passes_before = d.forms.do_events_calls;
-    EXPECT_EQ(box.Do_User_Msg(1, 0, S("")), No_Answer);
-    EXPECT_LT(d.forms.do_events_calls - passes_before, 20u);  // no waiting loop
-    ASSERT_EQ(d.forms.live.size(), 1u);
-    fake::Fake_Form* form = d.forms.live[0];
-    form->Deliver_Click(0);
-    form->Deliver_Key(Key::Return, 0, 13);
-    for (int i = 0; i < 10; ++i) m.Do_Events();
-    EXPECT_EQ(d.forms.live.size(), 1u);
-    EXPECT_TRUE(form->Visible());
-    EXPECT_TRUE(m.MsgBox_Loaded);  // closing it: the catalogue's stand-by row
-}
-
-TEST(Do_User_Msg, Keys_And_Access_Letters_Press_Only_Shown_Buttons) {
-    using Act = std::function<void(fake::Operator&)>;
-    const struct {
-        int16_t Sel;
-        Msg_Value In1;
-        Act Do;
-        int16_t Answer;
-    } cases[] = {
-        {3, S("Saved."), [](fake::Operator& op) { op.Key(Key::Return, 13); }, 1},
-        {3, S("Saved."), [](fake::Operator& op) { op.Press(0).Press(2).Key(Key::Space, ' '); }, 1},
-        {0, true, [](fake::Operator& op) { op.Alt('I'); }, 1},
-        {0, true, [](fake::Operator& op) { op.Alt('e'); }, 2},
-        {0, false, [](fake::Operator& op) { op.Alt('I').Alt('L'); }, 0},  // no Internet button
-        {2, 0, [](fake::Operator& op) { op.Alt('C'); }, 0},
-        {16, S("Retry?"), [](fake::Operator& op) { op.Alt('Y'); }, 0},
-    };
-    for (const auto& c : cases) {
-        fake::Fake_Desktop d;
-        Misc m(d.platform());
-        d.operator_.On_Message(c.Sel);
-        c.Do(d.operator_);
-        EXPECT_EQ(frmMsgBox(m).Do_User_Msg(c.Sel, c.In1, S("")), c.Answer) << "message " << c.Sel;
-        EXPECT_TRUE(d.operator_.Done());
     }
 }
 

@@ -5,8 +5,6 @@
 #include <string>
 #include <vector>
 
-#include "presentation/presentation.h"
-#include "session/session_loop.h"
 #include "tests/session/session_harness.h"
 
 namespace nrvnc::testing_session {
@@ -72,7 +70,6 @@ TEST(Session, Flows_Of_Start_Up_Network_Question_And_Entry) {
          }},
         {"stored settings fill the host screen and are written back", "stored #0 Local host Accept",
          "read 1; view pc-9; saved pc-9|10.1.1.9|5905|"},
-        {"Exit VNC on the network question", "#0 Exit_VNC", ""},
         {"offline: Local and Exit VNC only, for the whole run",
          "stored offline viewer:gone #0 online Local host Accept #16 Yes #0 Exit_VNC",
          "read 1; view pc-9; saved pc-9|10.1.1.9|5905|; listed +3001 +3001",
@@ -143,55 +140,7 @@ TEST(Session, Flows_Of_Start_Up_Network_Question_And_Entry) {
         {"Esc on the host and code screens: the network question again",
          "stored #0 Local host Esc " + To_Code + "Esc #0 Exit_VNC",
          "read 3; downloads 1; probes 10.1.1.9:5905"},
-        {"Exit Program on the host screen", "stored #0 Local host 'x Exit_Program", "read 1"},
-        {"Exit Program on the address screen", Not_Found + "Edit_IP ip Exit_Program", Probed},
-        {"Exit Program on the port screen", Not_Found + "Edit_Port port Exit_Program", Probed},
     });
-}
-
-// The edits alone, starting with the repeater found: only then is there a
-// working value to put back after a rejected or silent one.
-TEST(Session, Repeater_Edit_Puts_Back_The_Working_Value) {
-    struct Case {
-        int Which;  // 3 address, 4 port
-        std::string Script, Record;
-        bool Exit;
-        std::string Value;  // of the edited variable afterwards
-        bool Found;
-        std::string Shown_Again;  // the field when the screen came back
-    };
-    const Case cases[] = {
-        {3, "answers:10.1.1.1:5901 ip clear '10.0.0.1 Accept #16 Yes ip Esc",
-         "probes 10.1.1.1:5901", false, "10.1.1.1", true, "10.1.1.1"},
-        {4, "port clear '12 Accept #16 Yes port Esc", "probes 10.1.1.1:5901", false, "5901", false,
-         "5901"},  // put back, but no longer answering
-        {3, "answers:10.1.1.1:5901 ip clear '10.1.1.2 Accept #2 Continue",
-         "probes 10.1.1.2:5901 10.1.1.1:5901", false, "10.1.1.1", true, ""},
-        {3, "answers:10.1.1.1:5901 ip clear '10.1.1.2 Accept #2 Exit_VNC",
-         "probes 10.1.1.2:5901 10.1.1.1:5901", true, "10.1.1.1", true, ""},
-        {3, "ip clear '10.0.0.1 Accept #16 No", "", true, "10.0.0.1", true, ""},
-    };
-    for (const Case& c : cases) {
-        SCOPED_TRACE(c.Script);
-        Session_Run r;
-        Select_Display_Font(r.m);
-        r.m.Repeater_IP = "10.1.1.1";
-        r.m.Port_Num = "5901";
-        r.m.Repeater_Found = true;
-        r.Play(c.Script);
-        bool Exit = false;
-
-        Repeater_Edit(r.m, c.Which, Exit);
-
-        EXPECT_TRUE(r.op.Done());
-        EXPECT_EQ(Exit, c.Exit);
-        EXPECT_EQ(c.Which == 3 ? r.m.Repeater_IP : r.m.Port_Num, c.Value);
-        EXPECT_EQ(r.m.Repeater_Found, c.Found);
-        EXPECT_EQ(r.Record(), c.Record);
-        if (!c.Shown_Again.empty()) {
-            EXPECT_EQ(r.d.seen.back().Field, c.Shown_Again);
-        }
-    }
 }
 
 }  // namespace

@@ -1,5 +1,4 @@
-// Process lookup and termination, the taskbar commands, and bringing a
-// dialog back to the front.
+// Process lookup and termination.
 #include "session/state/housekeeping.h"
 
 #include <gtest/gtest.h>
@@ -49,30 +48,6 @@ TEST_F(Housekeeping, Find_Process_Needs_The_Name_Contained_Without_Case_And_The_
     EXPECT_FALSE(Find_Process(m, "vncviewer.exe", 4002, 1));  // gone now
     EXPECT_FALSE(Find_Process(m, "vncviewer.exe", 4004, 1));
     EXPECT_EQ(d.processes.terminated, (std::vector<uint32_t>{4002}));
-}
-
-TEST_F(Housekeeping, Minimize_All_Windows_Posts_419_And_Any_Other_Value_Undoes_With_416) {
-    for (uint8_t Undo : {0, 1, 2, 255}) Minimize_All_Windows(m, Undo);
-    EXPECT_EQ(d.windows.taskbar_commands, (std::vector<int>{419, 416, 416, 416}));
-}
-
-TEST_F(Housekeeping, Bring_Form_To_Front_Restores_Raises_And_Sleeps_50_Ms) {
-    Form_Events events;
-    std::unique_ptr<Form> dialog = d.platform().forms.Load_Form({}, events);
-    std::unique_ptr<Form> other = d.platform().forms.Load_Form({}, events);
-    for (const Window_State before : {Window_State::Minimized, Window_State::Normal}) {
-        SCOPED_TRACE(static_cast<int>(before));
-        dialog->Set_State(before);
-        other->Bring_To_Top();
-        const uint32_t clock = d.clock.now;
-
-        Bring_Form_To_Front(m, *dialog);
-
-        EXPECT_EQ(dialog->State(), Window_State::Normal);
-        EXPECT_GT(d.forms.live[0]->z_order, d.forms.live[1]->z_order);
-        // The sleep, and 1 ms for each pass of events (one more after a restore).
-        EXPECT_EQ(d.clock.now - clock, before == Window_State::Normal ? 51u : 52u);
-    }
 }
 
 }  // namespace
