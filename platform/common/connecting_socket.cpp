@@ -1,23 +1,19 @@
 #include "platform/common/connecting_socket.h"
 
-// The name lookup is the same call on both systems; only its header and the
-// event wait the lookup thread wakes differ.
+// The name lookup is the same call on both systems; only its header differs.
 #ifdef _WIN32
 #include <winsock2.h>
 #include <ws2tcpip.h>
-
-#include "platform/win32/event_wait.h"
 #else
 #include <netdb.h>
 #include <sys/socket.h>
-
-#include "platform/x11/event_wait.h"
 #endif
 
 #include <mutex>
 #include <system_error>
 #include <thread>
 
+#include "platform/common/event_wake.h"
 #include "platform/error.h"
 
 namespace nrvnc {
