@@ -258,8 +258,10 @@ class Adapter(unittest.TestCase):
                 else:
                     d.run("xdotool", "windowkill", str(tigervnc))
                 self.wait_until(how, lambda: not self.tigervncs() and p.poll() is not None)
+                # Killed, not asked: an x11vnc that lingers in its clean-up
+                # would still hold the port the next case's server needs.
                 if remote.poll() is None:
-                    remote.terminate()
+                    remote.kill()
                     remote.wait(10)
 
 
