@@ -1,26 +1,16 @@
-"""A real desktop for whole-program runs of NRVNC.
+"""A real desktop for whole-program runs of NRVNC: Xvfb on a free display,
+and on demand the peers NRVNC meets (x11vnc, the repeater stand-in, an FTP
+server holding Repeater.Dat, a web listener standing for the internet),
+windows driven with xdotool and found with xwininfo.
 
-Starts Xvfb on a free display, and on demand the peers NRVNC meets: a VNC
-server (x11vnc), the repeater stand-in, an FTP server holding Repeater.Dat
-(pyftpdlib) and a web listener that stands for the internet. Drives windows
-with xdotool, finds them with xwininfo, takes screenshots with ImageMagick.
+Each Desktop owns a loopback network 127.a.b.0/24 (claimed by a socket bound
+on its .254 while it lives), so runs at the same time never meet. Its peers
+listen there: ip(1) the repeater, ip(2) a repeater that is down, ip(3) the
+VNC server, ip(4) the internet check, ip(5) the FTP server, ip(6) the
+built-in repeater (nothing), ip(9) a host where nothing listens; the
+environment of every program it starts points nrvnc_e2e at them.
 
-Each Desktop owns a loopback network 127.a.b.0/24 of its own (claimed by a
-socket bound on its .254 address while the Desktop lives), so runs at the
-same time on one machine never meet each other's peers. Its peers listen
-there by default:
-
-    ip(1)  the repeater              ip(4)  the internet check (CHECK_PORT)
-    ip(2)  a repeater that is down   ip(5)  the FTP server
-    ip(3)  the VNC server            ip(6)  the built-in repeater (nothing)
-    ip(9)  a host where nothing listens
-
-and the environment of every program it starts points nrvnc_e2e at them
-(NRVNC_E2E_CHECK_URL, NRVNC_E2E_FTP_SERVER, NRVNC_E2E_REPEATER_HOST,
-NRVNC_FTP_PORT). Addresses given explicitly are used as given.
-
-Used by the whole-program tests (e2e_test.py) and by the scripted tour of
-scripts/demo.sh.
+Used by the whole-program tests, scripts/demo.py and bench/.
 """
 
 import os
@@ -77,78 +67,65 @@ def wait_port(host, port, timeout=10.0):
 
 
 class Web_Listener:
-    """Accepts TCP connections and answers HTTP 200: the internet is up."""
+    """Answers every connection with HTTP 200: the internet is up."""
 
     def __init__(self, host, port):
-        self.sock = socket.socket()
-        self.sock.setsockopt(socket.SOL_SOCKET, socket.SO_REUSEADDR, 1)
-        self.sock.bind((host, port))
-        self.sock.listen(16)
-        self.stopped = False
-        self.thread = threading.Thread(target=self._serve, daemon=True)
-        self.thread.start()
+        self.sock = socket.create_server((host, port))
+        threading.Thread(target=self._serve, daemon=True).start()
 
     def _serve(self):
-        self.sock.settimeout(0.2)
-        while not self.stopped:
+        while True:
             try:
                 conn, _ = self.sock.accept()
             except OSError:
-                continue
-            try:
-                conn.settimeout(0.5)
+                return  # stopped
+            with conn:
                 try:
+                    conn.settimeout(0.5)
                     conn.recv(4096)
+                    conn.sendall(b"HTTP/1.0 200 OK\r\nContent-Length: 2\r\n\r\nok")
                 except OSError:
                     pass
-                conn.sendall(b"HTTP/1.0 200 OK\r\nContent-Length: 2\r\n\r\nok")
-            except OSError:
-                pass
-            finally:
-                conn.close()
 
     def stop(self):
-        self.stopped = True
+        self.sock.shutdown(socket.SHUT_RDWR)  # wakes the accept
         self.sock.close()
 
 
 class Desktop:
     def __init__(self, work_dir, screen="1280x800x24", dpi=96):
-        self.work_dir = work_dir
-        self.procs = []
-        self.logs = []
-        self.display = None
-        self.web = None
-        self.net, self.claim = claim_loopback_network()
-        self.repeater_ip, self.vnc_ip, self.default_repeater = self.ip(1), self.ip(3), self.ip(6)
+        self.work_dir, self.procs, self.logs, self.web = work_dir, [], [], None
         self.env = dict(os.environ)
-        self.env.update(NRVNC_E2E_CHECK_URL="http://%s:%d/" % (self.ip(4), CHECK_PORT),
-                        NRVNC_E2E_FTP_SERVER=self.ip(5), NRVNC_E2E_REPEATER_HOST=self.ip(6),
-                        NRVNC_FTP_PORT=str(FTP_PORT))
-        self._start_xvfb(screen, dpi)
+        self._own_network()
+        self.display = self.env["DISPLAY"] = self._launch_xvfb(screen, dpi)
 
     @classmethod
-    def attach(cls, display, work_dir):
+    def attach(cls, display, work_dir, own_network=False):
         """A Desktop on a display that is already running (not ended by
-        close()). It owns no loopback network: the internet check and the
-        FTP server listen on 127.0.0.1, as the caller's program expects."""
+        close()). Without a loopback network of its own, the internet check
+        and the FTP server listen on 127.0.0.1, as the caller's program
+        expects."""
         d = cls.__new__(cls)
         d.work_dir, d.procs, d.logs, d.web, d.display = work_dir, [], [], None, display
         d.net = d.claim = None
         d.repeater_ip, d.vnc_ip, d.default_repeater = "127.1.1.1", "127.1.1.3", "localhost"
         d.env = dict(os.environ, DISPLAY=display)
+        if own_network:
+            d._own_network()
         DISPLAYS.add(display)
         return d
+
+    def _own_network(self):
+        self.net, self.claim = claim_loopback_network()
+        self.repeater_ip, self.vnc_ip, self.default_repeater = self.ip(1), self.ip(3), self.ip(6)
+        self.env.update(NRVNC_E2E_CHECK_URL="http://%s:%d/" % (self.ip(4), CHECK_PORT),
+                        NRVNC_E2E_FTP_SERVER=self.ip(5), NRVNC_E2E_REPEATER_HOST=self.ip(6),
+                        NRVNC_FTP_PORT=str(FTP_PORT))
 
     def ip(self, n):
         """Address n of this desktop's own loopback network (127.0.0.1 for an
         attached desktop)."""
         return "%s.%d" % (self.net, n) if self.net else "127.0.0.1"
-
-    # ---- set-up ----
-    def _start_xvfb(self, screen, dpi):
-        self.display = self._launch_xvfb(screen, dpi)
-        self.env["DISPLAY"] = self.display
 
     def _launch_xvfb(self, screen, dpi):
         # Xvfb takes a free display itself and names it when it is ready.
@@ -189,13 +166,7 @@ class Desktop:
         return p
 
     def start_vnc_server(self, listen=None, port=5900):
-        listen = listen or self.vnc_ip
-        p = self.start(["x11vnc", "-display", self.display, "-listen", listen, "-rfbport", str(port),
-                        "-forever", "-shared", "-nopw", "-quiet", "-noxdamage", "-norc"],
-                       name="x11vnc")
-        if not wait_port(listen, port, 15):
-            raise RuntimeError("x11vnc did not come up")
-        return p
+        return self.start_remote_desktop(None, listen, port, display=self.display)
 
     def start_remote_desktop(self, colour, listen=None, port=5900, password=None, repeater=None,
                              display=None, screen="320x240x24"):
@@ -210,7 +181,8 @@ class Desktop:
             subprocess.run(["display", "-display", display, "-window", "root", "-size", "8x8",
                             "xc:" + colour], timeout=30, stdout=subprocess.DEVNULL,
                            stderr=subprocess.DEVNULL)
-        self.remote_display = display
+        if display != self.display:
+            self.remote_display = display
         args = ["x11vnc", "-display", display, "-forever", "-shared", "-quiet", "-noxdamage",
                 "-norc"] + (["-passwd", password] if password else ["-nopw"])
         if repeater:
@@ -234,10 +206,8 @@ class Desktop:
 
     def register_vnc_server_with_repeater(self, code, repeater=None, server_port=5500):
         repeater = repeater or self.repeater_ip
-        return self.start(["x11vnc", "-display", self.display, "-connect",
-                           "repeater=ID:%s+%s:%d" % (code, repeater, server_port),
-                           "-forever", "-shared", "-nopw", "-quiet", "-noxdamage", "-norc",
-                           "-rfbport", "0"], name="x11vnc-repeater")
+        return self.start_remote_desktop(None, repeater=(code, repeater, server_port),
+                                         display=self.display)
 
     def start_ftp_server(self, repeater_dat, user="norvaneadmin", password="Rk7wTQmb"):
         root = tempfile.mkdtemp(prefix="ftp-", dir=self.work_dir)
@@ -311,27 +281,19 @@ class Desktop:
             raise RuntimeError("%s failed: %s" % (args, r.stderr))
         return r.stdout
 
-    def windows(self):
-        """(id, title) of every named window, children included."""
-        out = self.run("xwininfo", "-root", "-tree", check=False)
-        found = []
-        for m in re.finditer(r'^\s*(0x[0-9a-f]+) "(.*)":', out, re.M):
-            found.append((int(m.group(1), 16), m.group(2)))
-        return found
+    def windows(self, under="-root", how="-tree"):
+        """(id, title) of every named window under `under`, children included."""
+        out = self.run("xwininfo", how, *under.split(), check=False)
+        return [(int(m.group(1), 16), m.group(2))
+                for m in re.finditer(r'^\s*(0x[0-9a-f]+) "(.*)":', out, re.M)]
 
     def titles(self):
         return [t for _, t in self.windows()]
 
     def find(self, pattern):
-        rx = re.compile(pattern)
-        for wid, title in self.windows():
-            if rx.search(title) and self.is_viewable(wid):
-                return wid
-        return None
-
-    def is_viewable(self, wid):
-        out = self.run("xwininfo", "-id", str(wid), check=False)
-        return "IsViewable" in out
+        """A viewable window whose title matches, or None."""
+        return next((w for w, title in self.windows() if re.search(pattern, title) and
+                     "IsViewable" in self.run("xwininfo", "-id", str(w), check=False)), None)
 
     def wait_for(self, pattern, timeout=20.0, gone=False):
         end = time.time() + timeout
@@ -343,38 +305,24 @@ class Desktop:
         raise AssertionError("%s %r within %.0f s; windows: %s" % (
             "still there" if gone else "no window", pattern, timeout, self.titles()))
 
-    def focus(self, wid):
+    def key(self, wid, *keys, how=("key", "--clearmodifiers")):
+        """Gives the window the focus, then presses the keys."""
         self.run("xdotool", "windowfocus", "--sync", str(wid), check=False)
-
-    def key(self, wid, *keys):
-        self.focus(wid)
         time.sleep(0.1)
-        self.run("xdotool", "key", "--clearmodifiers", "--delay", "60", *keys)
+        self.run("xdotool", *how, "--delay", "60", *keys)
         time.sleep(0.2)
 
     def type(self, wid, text):
-        self.focus(wid)
-        time.sleep(0.1)
-        self.run("xdotool", "type", "--delay", "60", text)
-        time.sleep(0.2)
-
-    def click(self, wid, x, y):
-        self.run("xdotool", "mousemove", "--window", str(wid), str(x), str(y), "click", "1")
-        time.sleep(0.2)
+        self.key(wid, text, how=("type",))
 
     def geometry(self, wid):
         out = self.run("xwininfo", "-id", str(wid))
-        g = {}
-        for key, label in (("x", "Absolute upper-left X"), ("y", "Absolute upper-left Y"),
-                           ("w", "Width"), ("h", "Height")):
-            m = re.search(label + r":\s+(-?\d+)", out)
-            g[key] = int(m.group(1))
-        return g
+        return {key: int(re.search(label + r":\s+(-?\d+)", out).group(1))
+                for key, label in (("x", "Absolute upper-left X"), ("y", "Absolute upper-left Y"),
+                                   ("w", "Width"), ("h", "Height"))}
 
     def children(self, wid):
-        out = self.run("xwininfo", "-children", "-id", str(wid), check=False)
-        return [(int(m.group(1), 16), m.group(2))
-                for m in re.finditer(r'^\s*(0x[0-9a-f]+) "(.*)":', out, re.M)]
+        return self.windows("-id %d" % wid, "-children")
 
     def click_button(self, wid, caption):
         """Clicks the button of the form whose shown caption is `caption`."""

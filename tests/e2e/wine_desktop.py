@@ -1,17 +1,20 @@
 """One Wine desktop shared by the whole-program runs of NRVNC.exe.
 
 Creating a Wine prefix takes seconds and its first COM activations stall,
-so one test run makes one prefix (in the build tree), one Xvfb display with
-a window manager (openbox) and one persistent wineserver, and every Wine
-case of the run attaches to them:
+so one test run makes one prefix, one Xvfb display with a window manager
+(openbox) and one persistent wineserver, and every Wine case attaches to
+them:
 
-  wine_desktop.py setup STATE_DIR    start it all, write STATE_DIR/state.json
-  wine_desktop.py cleanup STATE_DIR  end what setup started
+  wine_desktop.py setup BASE    start it all in BASE/run-<pid>-<start>
+  wine_desktop.py cleanup BASE  end what setup started, remove that folder
 
-CTest runs these as the fixture of the wine_e2e tests; scripts/demo.py and
-bench/bench_wine.py use `Wine_Desktop` directly.
+The folder is the test run's own (named after CTest's process, see
+tests/win32/wine_run.py), so two runs in one build folder never share a
+prefix or a display; setup removes the folders of runs that have ended.
+scripts/demo.py and bench/bench_wine.py use `Wine_Desktop` directly.
 """
 
+import itertools
 import json
 import os
 import shutil
@@ -21,14 +24,15 @@ import sys
 import time
 
 sys.path.insert(0, os.path.dirname(os.path.abspath(__file__)))
+sys.path.insert(0, os.path.join(os.path.dirname(os.path.abspath(__file__)), "..", "win32"))
 from desktop_harness import Desktop  # noqa: E402
+import wine_run  # noqa: E402
+from wine_run import ended_runs, run_folder  # noqa: E402,F401
 
 
 def wine_environment(prefix):
-    return {"WINEPREFIX": prefix, "WINEDEBUG": "-all",
-            # No mono or gecko installer prompts.
-            "WINEDLLOVERRIDES": "mscoree,mshtml=",
-            "WINEARCH": "win64"}
+    """The WINE* variables of the Windows tests: no mono or gecko installers, no menu entries."""
+    return {k: v for k, v in wine_run.wine_environment(prefix).items() if k.startswith("WINE")}
 
 
 def window_pixels(desktop, wid):
@@ -80,22 +84,14 @@ def button_centres(desktop, wid):
 def _button_row(w, h, rows):
     for y in range(h - 1, 0, -1):
         runs, x = [], 0
-        while x < w:
-            end = x
-            while end < w and rows[y][end] == rows[y][x]:
-                end += 1
-            if rows[y][x] != (0, 0, 0) and 30 <= end - x <= w * 0.45:
-                runs.append((x + end) // 2)
-            x = end
+        for colour, same in itertools.groupby(rows[y]):
+            n = len(list(same))
+            if colour != (0, 0, 0) and 30 <= n <= w * 0.45:
+                runs.append(x + n // 2)
+            x += n
         if runs:
             return [(cx, y - 8) for cx in runs]
     return []
-
-
-def unix_path(prefix, windows_path):
-    """Where a C:\\ path of the prefix lies on the Linux side."""
-    drive, rest = windows_path[0].lower(), windows_path[3:].replace("\\", "/")
-    return os.path.join(prefix, "drive_%s" % drive, rest)
 
 
 class Wine_Desktop:
@@ -154,6 +150,12 @@ class Wine_Desktop:
             state = {"pids": []}
         self._run(["wineserver", "-k"], 30, check=False)
         for pid in reversed(state["pids"]):
+            try:  # only ours: the folder may be left from a run long ended
+                with open("/proc/%d/cmdline" % pid, "rb") as f:
+                    if not f.read().startswith((b"Xvfb", b"openbox")):
+                        continue
+            except OSError:
+                continue
             for kill in (os.killpg, os.kill):  # Xvfb has no group of its own
                 try:
                     kill(pid, signal.SIGTERM)
@@ -165,13 +167,15 @@ class Wine_Desktop:
             pass
 
     # ---- for each case ----
-    def attach(self, work_dir):
-        """A Desktop on the shared display; its own peers end with its close()."""
+    def attach(self, work_dir, own_network=False):
+        """A Desktop on the shared display; its own peers end with its close().
+        With `own_network`, they listen on a loopback network of its own and
+        the programs it starts are pointed there (see desktop_harness.py)."""
         with open(self.state_file) as f:
             state = json.load(f)
         self.display = state["display"]
         self.env["DISPLAY"] = self.display
-        self.desktop = Desktop.attach(self.display, work_dir)
+        self.desktop = Desktop.attach(self.display, work_dir, own_network)
         self.desktop.env.update(wine_environment(self.prefix))
         return self.desktop
 
@@ -182,9 +186,9 @@ class Wine_Desktop:
 
     def program_folder(self, variable):
         """The prefix's folder behind ProgramFiles or LocalAppData, on the Linux side."""
-        places = {"ProgramFiles": r"C:\Program Files",
-                  "LocalAppData": r"C:\users\%s\AppData\Local" % os.environ.get("USER", "root")}
-        return unix_path(self.prefix, places[variable])
+        places = {"ProgramFiles": "Program Files",
+                  "LocalAppData": "users/%s/AppData/Local" % os.environ.get("USER", "root")}
+        return os.path.join(self.prefix, "drive_c", places[variable])
 
     def windows_processes(self, name):
         """Unix process IDs of running Windows programs called `name` (e.g. vncviewer.exe),
@@ -218,6 +222,12 @@ class Wine_Desktop:
 
 if __name__ == "__main__":
     if len(sys.argv) != 3 or sys.argv[1] not in ("setup", "cleanup"):
-        sys.exit("usage: wine_desktop.py setup|cleanup STATE_DIR")
-    w = Wine_Desktop(sys.argv[2])
+        sys.exit("usage: wine_desktop.py setup|cleanup BASE")
+    base = os.path.abspath(sys.argv[2])
+    for ended in ended_runs(base) if sys.argv[1] == "setup" else []:
+        Wine_Desktop(ended).cleanup()
+        shutil.rmtree(ended, ignore_errors=True)
+    w = Wine_Desktop(run_folder(base))
     getattr(w, sys.argv[1])()
+    if sys.argv[1] == "cleanup":
+        shutil.rmtree(w.state_dir, ignore_errors=True)
