@@ -82,9 +82,6 @@ class Adapter(Xvfb_Driver):
         super().tearDown()
 
     # ---- helpers ----
-    def adapters(self):
-        return self.viewers()
-
     def tigervncs(self):
         return pids_of("xtigervncviewer")
 
@@ -95,22 +92,20 @@ class Adapter(Xvfb_Driver):
                 self.fail("not within %d s: %s; windows: %s" % (timeout, what, self.d.titles()))
             time.sleep(0.1)
 
-    def ask_for(self, w, host=None, code=None):
-        """On the host or code screen `w`: the host or code typed and accepted."""
-        d = self.d
-        d.key(w, "Return")  # empties the field
-        d.type(w, host or code)
-        d.key(w, "alt+a")
+    def ask_for(self, w, value):
+        """On the host or code screen `w`: the field emptied, `value` typed and accepted."""
+        self.d.key(w, "Return")
+        self.d.type(w, value)
+        self.d.key(w, "alt+a")
 
     def start_session(self, host=None, code=None, env=None):
-        d = self.d
         self.start_nrvnc(viewer_env=env)
-        d.key(d.wait_for(MSG % 0), "alt+i" if code else "alt+l")
-        self.ask_for(d.wait_for(CODE_SCREEN if code else HOST_SCREEN, timeout=20), host, code)
+        self.d.key(self.d.wait_for(MSG % 0), "alt+i" if code else "alt+l")
+        self.ask_for(self.d.wait_for(CODE_SCREEN if code else HOST_SCREEN, timeout=20), host or code)
 
     def start_adapter(self, host, env=None, name="adapter"):
         return self.d.start([os.path.join(self.install, "vncviewer")] + (ARGS % host).split(),
-                                  env=env, name=name)
+                            env=env, name=name)
 
     def check_remote_desktop_shown(self, view_only):
         d = self.d
@@ -150,10 +145,10 @@ class Adapter(Xvfb_Driver):
                 self.check_remote_desktop_shown(view_only)
                 if SHOTS and how == "repeater":
                     d.screenshot(os.path.join(SHOTS, "20-tigervnc-through-the-repeater.png"))
-                [adapter] = self.adapters()
+                [adapter] = self.viewers()
                 os.kill(adapter, signal.SIGTERM)  # as NRVNC ends a viewer
                 self.wait_until("adapter and TigerVNC ended",
-                                lambda: not self.adapters() and not self.tigervncs())
+                                lambda: not self.viewers() and not self.tigervncs())
                 remote.terminate()
                 remote.wait(10)
 
@@ -169,11 +164,11 @@ class Adapter(Xvfb_Driver):
             self.start_session(host=d.ip(hosts[0]), env=env)
             for n in hosts[1:] + (None,):
                 w = d.wait_for(MSG % 16, timeout=12)
-                self.assertEqual(self.adapters() + self.tigervncs(), [])
+                self.assertEqual(self.viewers() + self.tigervncs(), [])
                 d.key(w, "alt+y")
                 w = d.wait_for(HOST_SCREEN)
                 if n:
-                    self.ask_for(w, host=d.ip(n))
+                    self.ask_for(w, d.ip(n))
             d.key(w, "alt+x")
             self.assertEqual(self.nrvnc.wait(timeout=30), 0)
 
@@ -185,16 +180,15 @@ class Adapter(Xvfb_Driver):
         self.servers = [Fake_Server(d.vnc_ip, b"RFB 003.008\n")]  # then silent
         self.start_nrvnc()
         w = d.wait_for(MSG % 0)
-        for n, (button, screen, value) in enumerate((("alt+l", HOST_SCREEN, d.vnc_ip),
-                                                     ("alt+i", CODE_SCREEN, "5678"))):
+        for button, screen, value in (("alt+l", HOST_SCREEN, d.vnc_ip), ("alt+i", CODE_SCREEN, "5678")):
             d.key(w, button)
-            w = d.wait_for(screen, timeout=20)
-            self.ask_for(w, value)
+            self.ask_for(d.wait_for(screen, timeout=20), value)
+            # Timed from the adapter's start, as both its 8 s and the watch's
+            # 10 s are: a slow start on a busy machine delays both alike.
+            self.wait_until("the adapter started", self.viewers, timeout=10)
+            started = time.time()
             w = d.wait_for(MSG % 16, timeout=15)
-            # The adapter gave up (after 8 s) and said why: the watch, which
-            # would end it at 10 s, had not yet.
-            with open(os.path.join(self.dir, "nrvnc.log")) as f:
-                self.assertEqual(f.read().count(" within 8 seconds.\n"), n + 1, value)
+            self.assertLess(time.time() - started, 9.5, "the adapter gave up before the watch did")
             d.key(w, "alt+y")
             d.key(d.wait_for(screen), "Escape")
             w = d.wait_for(MSG % 0)

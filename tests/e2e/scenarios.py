@@ -56,18 +56,6 @@ class Scenarios:
         self.type_into(w, host)
         self.d.key(w, "alt+a")
 
-    def to_code_screen_without_repeater(self):
-        """Internet, where the download finds no repeater list: messages 3
-        and 2, then the access-code screen with its edit buttons."""
-        self.d.key(self.d.wait_for(MSG % 0), "alt+i")
-        w = self.d.wait_for(MSG % 3, timeout=30)
-        self.shot("09-download-failed")
-        self.d.key(w, "Return")
-        w = self.d.wait_for(MSG % 2, timeout=20)
-        self.shot("10-repeater-not-found")
-        self.d.key(w, "alt+c")
-        return self.d.wait_for(CODE_SCREEN)
-
     def window_state(self, wid, wanted, timeout=10):
         end = time.time() + timeout
         while self.d.wm_state(wid) != wanted and time.time() < end:
@@ -226,7 +214,14 @@ class Scenarios:
         self.start_nrvnc()
         d.key(d.wait_for(MSG % 0), "alt+l")
         d.key(d.wait_for(HOST_SCREEN), "Escape")
-        w = self.to_code_screen_without_repeater()
+        d.key(d.wait_for(MSG % 0), "alt+i")
+        w = d.wait_for(MSG % 3, timeout=30)  # the FTP folder is missing
+        self.shot("09-download-failed")
+        d.key(w, "Return")
+        w = d.wait_for(MSG % 2, timeout=20)
+        self.shot("10-repeater-not-found")
+        d.key(w, "alt+c")
+        w = d.wait_for(CODE_SCREEN)
         self.shot("11-access-code-with-edit-buttons")
         d.type(w, "1234")
         d.key(w, "alt+a")  # the repeater has not been found: refused
@@ -246,22 +241,6 @@ class Scenarios:
         self.assertFalse(os.path.exists(os.path.join(self.program_files, "NRVNC")),
                          "Exit Program saves nothing")
         self.assertEqual(self.viewer_command_lines(), [])
-
-    def test_exit_program_on_code_ip_and_port_screens(self):
-        d = self.d
-        self.install_viewer()
-        for button, screen in ((None, CODE_SCREEN), ("Edit IP", IP_SCREEN),
-                               ("Edit Port #", PORT_SCREEN)):
-            d.start_ftp_server(None)
-            self.start_nrvnc()
-            w = self.to_code_screen_without_repeater()
-            if button:
-                self.click(w, button)
-                w = d.wait_for(screen)
-            d.key(w, "alt+x")
-            self.assertEqual(self.wait_end(), 0, screen)
-            self.assertFalse(os.path.exists(os.path.join(self.program_files, "NRVNC")))
-            d.wait_for(r"Norvane|Enter ", gone=True, timeout=5)
 
     def test_a_waiting_dialog_leaves_the_keyboard_to_the_program_the_operator_turned_to(self):
         self.install_viewer()
