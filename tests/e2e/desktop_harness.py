@@ -1,17 +1,16 @@
-"""A real desktop for whole-program runs of NRVNC: Xvfb on a free display,
-and on demand the peers NRVNC meets (x11vnc, the repeater stand-in, an FTP
-server holding Repeater.Dat, a web listener standing for the internet),
-windows driven with xdotool and found with xwininfo.
-
-Each Desktop owns a loopback network 127.a.b.0/24 (claimed by a socket bound
-on its .254 while it lives), so runs at the same time never meet. Its peers
-listen there: ip(1) the repeater, ip(2) a repeater that is down, ip(3) the
-VNC server, ip(4) the internet check, ip(5) the FTP server, ip(6) the
-built-in repeater (nothing), ip(9) a host where nothing listens; the
-environment of every program it starts points nrvnc_e2e at them.
-
-Used by the whole-program tests, scripts/demo.py and bench/.
-"""
+# A real desktop for whole-program runs of NRVNC: Xvfb on a free display,
+# and on demand the peers NRVNC meets (x11vnc, the repeater stand-in, an FTP
+# server holding Repeater.Dat, a web listener standing for the internet),
+# windows driven with xdotool and found with xwininfo.
+#
+# Each Desktop owns a loopback network 127.a.b.0/24 (claimed by a socket
+# bound on its .254 while it lives), so runs at the same time never meet.
+# Its peers listen there: ip(1) the repeater, ip(2) a repeater that is down,
+# ip(3) the VNC server, ip(4) the internet check, ip(5) the FTP server, ip(6)
+# the built-in repeater (nothing), ip(9) a host where nothing listens; the
+# environment of every program it starts points nrvnc_e2e at them.
+#
+# Used by the whole-program tests, scripts/demo.py and bench/.
 
 import os
 import random
@@ -55,41 +54,56 @@ def free_port(host="127.0.0.1"):
         return s.getsockname()[1]
 
 
-def wait_port(host, port, timeout=10.0):
+def eventually(condition, timeout=10.0, every=0.05):
+    """The first true value of condition() within `timeout` seconds, else its last."""
     end = time.time() + timeout
-    while time.time() < end:
+    while True:
+        value = condition()
+        if value or time.time() > end:
+            return value
+        time.sleep(every)
+
+
+def wait_port(host, port, timeout=10.0):
+    def connects():
         try:
-            with socket.create_connection((host, port), timeout=0.5):
-                return True
+            socket.create_connection((host, port), timeout=0.5).close()
+            return True
         except OSError:
-            time.sleep(0.05)
-    return False
+            return False
+    return eventually(connects, timeout)
 
 
-class Web_Listener:
-    """Answers every connection with HTTP 200: the internet is up."""
+class Listener:
+    """Answers every connection on host:port with `answer` (after reading the
+    request when `request`), then closes it, or holds it open when `hold`."""
 
-    def __init__(self, host, port):
-        self.sock = socket.create_server((host, port))
-        threading.Thread(target=self._serve, daemon=True).start()
+    def __init__(self, host, port, answer, request=False, hold=False):
+        self.sock, self.held = socket.create_server((host, port)), []
+        threading.Thread(target=self._serve, args=(answer, request, hold), daemon=True).start()
 
-    def _serve(self):
+    def _serve(self, answer, request, hold):
         while True:
             try:
                 conn, _ = self.sock.accept()
             except OSError:
                 return  # stopped
-            with conn:
-                try:
-                    conn.settimeout(0.5)
+            try:
+                conn.settimeout(0.5)
+                if request:
                     conn.recv(4096)
-                    conn.sendall(b"HTTP/1.0 200 OK\r\nContent-Length: 2\r\n\r\nok")
-                except OSError:
-                    pass
+                conn.sendall(answer)
+            except OSError:
+                pass
+            if hold:
+                self.held.append(conn)
+            else:
+                conn.close()
 
     def stop(self):
         self.sock.shutdown(socket.SHUT_RDWR)  # wakes the accept
-        self.sock.close()
+        for conn in [self.sock] + self.held:
+            conn.close()
 
 
 class Desktop:
@@ -101,10 +115,8 @@ class Desktop:
 
     @classmethod
     def attach(cls, display, work_dir, own_network=False):
-        """A Desktop on a display that is already running (not ended by
-        close()). Without a loopback network of its own, the internet check
-        and the FTP server listen on 127.0.0.1, as the caller's program
-        expects."""
+        """A Desktop on a running display (not ended by close()); without a network
+        of its own its peers listen on 127.0.0.1, as the demo's program expects."""
         d = cls.__new__(cls)
         d.work_dir, d.procs, d.logs, d.web, d.display = work_dir, [], [], None, display
         d.net = d.claim = None
@@ -123,8 +135,7 @@ class Desktop:
                         NRVNC_FTP_PORT=str(FTP_PORT))
 
     def ip(self, n):
-        """Address n of this desktop's own loopback network (127.0.0.1 for an
-        attached desktop)."""
+        """Address n of this desktop's own loopback network, else 127.0.0.1."""
         return "%s.%d" % (self.net, n) if self.net else "127.0.0.1"
 
     def _launch_xvfb(self, screen, dpi):
@@ -138,12 +149,12 @@ class Desktop:
                               "-dpi", str(dpi), "-nolisten", "tcp", "-noreset", "-ac"],
                              stdout=subprocess.DEVNULL, stderr=log, pass_fds=(told,))
         os.close(told)
-        number = b""
+        number = b""  # the digits and the newline may come in separate writes
         while not number.endswith(b"\n") and select.select([ready], [], [], 10)[0]:
             part = os.read(ready, 16)
+            number += part
             if not part:
                 break
-            number += part
         os.close(ready)
         if not number.strip().isdigit():
             p.kill()
@@ -155,9 +166,7 @@ class Desktop:
         return display
 
     def start(self, args, env=None, cwd=None, name=None):
-        e = dict(self.env)
-        if env:
-            e.update(env)
+        e = dict(self.env, **(env or {}))
         log = open(os.path.join(self.work_dir, (name or os.path.basename(args[0])) + ".log"), "ab")
         self.logs.append(log)
         p = subprocess.Popen(args, env=e, cwd=cwd or self.work_dir, stdout=log, stderr=log,
@@ -170,12 +179,10 @@ class Desktop:
 
     def start_remote_desktop(self, colour, listen=None, port=5900, password=None, repeater=None,
                              display=None, screen="320x240x24"):
-        """A remote desktop: a second X screen painted `colour` (as
-        "#rrggbb"; or `display`, one made before, as it is) and x11vnc
-        serving it on listen:port, with a password when one is given, and
-        registered with a repeater when `repeater` is (code, repeater
-        address, server port). Returns that x11vnc; the screen is in
-        self.remote_display."""
+        """x11vnc serving a second X screen painted `colour` ("#rrggbb"; or
+        `display` as it is) on listen:port, with a password if given, registered
+        with a repeater if `repeater` (code, address, server port) is given.
+        The screen is then self.remote_display."""
         if not display:
             display = self._launch_xvfb(screen, 96)
             subprocess.run(["display", "-display", display, "-window", "root", "-size", "8x8",
@@ -217,14 +224,11 @@ class Desktop:
                 f.write(repeater_dat)
         host = self.ip(5)
         port = free_port(host)  # a port of its own: a Desktop may start several
-        script = ("import sys\n"
-                  "from pyftpdlib.authorizers import DummyAuthorizer\n"
-                  "from pyftpdlib.handlers import FTPHandler\n"
-                  "from pyftpdlib.servers import FTPServer\n"
-                  "a = DummyAuthorizer()\n"
+        script = ("import sys\nfrom pyftpdlib import authorizers, handlers, servers\n"
+                  "a = authorizers.DummyAuthorizer()\n"
                   "a.add_user(sys.argv[1], sys.argv[2], sys.argv[3], perm='elr')\n"
-                  "h = FTPHandler\nh.authorizer = a\n"
-                  "FTPServer((sys.argv[5], int(sys.argv[4])), h).serve_forever()\n")
+                  "handlers.FTPHandler.authorizer = a\n"
+                  "servers.FTPServer((sys.argv[5], int(sys.argv[4])), handlers.FTPHandler).serve_forever()\n")
         self.start([PYTHON, "-c", script, user, password, root, str(port), host], name="ftp")
         if not wait_port(host, port, 10):
             raise RuntimeError("FTP server did not come up")
@@ -234,18 +238,17 @@ class Desktop:
     def start_internet(self, port=CHECK_PORT):
         """Answers the internet check; nrvnc_e2e started after this looks there."""
         self.env["NRVNC_E2E_CHECK_URL"] = "http://%s:%d/" % (self.ip(4), port)
-        self.web = Web_Listener(self.ip(4), port)
+        self.web = Listener(self.ip(4), port, b"HTTP/1.0 200 OK\r\nContent-Length: 2\r\n\r\nok",
+                            request=True)
 
     def start_window_manager(self, timeout=15.0):
         """Starts openbox and waits until it has taken the screen."""
         p = self.start(["openbox", "--sm-disable"], env={"HOME": self.work_dir}, name="openbox")
-        end = time.time() + timeout
-        while time.time() < end and p.poll() is None:
-            if "window id #" in self.run("xprop", "-root", "_NET_SUPPORTING_WM_CHECK", check=False):
-                time.sleep(0.2)
-                return p
-            time.sleep(0.05)
-        raise RuntimeError("openbox did not come up")
+        if not eventually(lambda: p.poll() is None and "window id #" in self.run(
+                "xprop", "-root", "_NET_SUPPORTING_WM_CHECK", check=False), timeout):
+            raise RuntimeError("openbox did not come up")
+        time.sleep(0.2)
+        return p
 
     def wm_state(self, wid):
         """The WM_STATE of a client window: "Normal", "Iconic", or None."""
@@ -296,12 +299,10 @@ class Desktop:
                      "IsViewable" in self.run("xwininfo", "-id", str(w), check=False)), None)
 
     def wait_for(self, pattern, timeout=20.0, gone=False):
-        end = time.time() + timeout
-        while time.time() < end:
-            wid = self.find(pattern)
-            if (wid is None) == gone:
-                return wid if not gone else True
-            time.sleep(0.1)
+        found = eventually(lambda: self.find(pattern) is None if gone else self.find(pattern),
+                           timeout, 0.1)
+        if found:
+            return found
         raise AssertionError("%s %r within %.0f s; windows: %s" % (
             "still there" if gone else "no window", pattern, timeout, self.titles()))
 
@@ -339,11 +340,9 @@ class Desktop:
         self.run("import", "-display", self.display, "-window", "root", path)
 
     def turn_to_another_program(self, dialog, dialog_title, other=None):
-        """The operator turns from a waiting dialog to another program and
-        types "ke" there. The other program is xev unless `other` gives
-        (the start's arguments, its window title). Gives (the other program
-        has the focus after 500 ms, the dialog still lies above it, the keys
-        xev got or None, the dialog still waits)."""
+        """The operator turns from a waiting dialog to another program (xev, or
+        `other`: arguments, title) and types "ke". Gives (it has the focus after
+        500 ms, the dialog lies above it, the keys xev got, the dialog waits)."""
         args, title = other or (["xev", "-event", "keyboard"], r"^Event Tester$")
         self.start(args, name="other")
         window = self.wait_for(title, timeout=30)
@@ -372,44 +371,31 @@ class Desktop:
 
 def pid_alive(pid):
     try:
-        os.kill(pid, 0)
-    except OSError:
-        return False
-    try:
         with open("/proc/%d/stat" % pid) as f:
-            return f.read().split(")")[-1].split()[0] != "Z"
+            return f.read().rsplit(")", 1)[1].split()[0] != "Z"
     except OSError:
         return False
 
 
-def display_of(pid):
-    """The DISPLAY a process was started with, or None."""
-    try:
-        with open("/proc/%d/environ" % pid, "rb") as f:
-            for entry in f.read().split(b"\0"):
-                if entry.startswith(b"DISPLAY="):
-                    return entry[8:].decode(errors="replace")
-    except OSError:
-        pass
-    return None
+def processes():
+    """(pid, executable, arguments, environment) of every running process."""
+    for entry in os.listdir("/proc"):
+        try:
+            with open("/proc/%s/cmdline" % entry, "rb") as args, \
+                    open("/proc/%s/environ" % entry, "rb") as env:
+                found = (int(entry), os.readlink("/proc/%s/exe" % entry),
+                         args.read().split(b"\0"), env.read().split(b"\0"))
+        except (OSError, ValueError):
+            continue
+        if pid_alive(found[0]):
+            yield found
 
 
 def pids_of(name, folder=None):
     """Running processes of the executable `name` that belong to this run:
     with `folder`, those whose executable lies there; otherwise those on a
     display of a Desktop of this process (any, when it has none)."""
-    pids = []
-    for entry in os.listdir("/proc"):
-        if not entry.isdigit():
-            continue
-        try:
-            path = os.readlink("/proc/%s/exe" % entry)
-        except OSError:
-            continue
-        if folder is not None:
-            ours = os.path.dirname(path) == os.path.realpath(folder)
-        else:
-            ours = not DISPLAYS or display_of(int(entry)) in DISPLAYS
-        if os.path.basename(path) == name and ours and pid_alive(int(entry)):
-            pids.append(int(entry))
-    return pids
+    displays = {b"DISPLAY=" + d.encode() for d in DISPLAYS}
+    return [pid for pid, exe, _, env in processes() if os.path.basename(exe) == name and (
+        os.path.dirname(exe) == os.path.realpath(folder) if folder is not None
+        else not displays or displays & set(env))]

@@ -1,19 +1,17 @@
-"""Whole-program runs of `nrvnc` on a real X desktop (Xvfb): the scenarios of
-scenarios.py, with the copy nrvnc_e2e (whose internet check, FTP server and
-built-in repeater are the case's own loopback addresses) and the viewer
-stand-in in its working folder. adapter_test.py builds on this driver.
-"""
+# Whole-program runs of `nrvnc` on a real X desktop (Xvfb): the scenarios of
+# scenarios.py, with the copy nrvnc_e2e (whose internet check, FTP server and
+# built-in repeater are the case's own loopback addresses) and the viewer
+# stand-in in its working folder. adapter_test.py builds on this driver.
 
 import os
 import shutil
-import signal
 import sys
 import tempfile
 import unittest
 
 sys.path.insert(0, os.path.dirname(os.path.abspath(__file__)))
 from desktop_harness import Desktop, pids_of  # noqa: E402
-from scenarios import Scenarios  # noqa: E402
+from scenarios import Driver, Scenarios  # noqa: E402
 
 BIN = os.environ.get("NRVNC_E2E_BIN", "")
 TOOLS = os.environ.get("NRVNC_TOOLS_DIR", "")
@@ -21,9 +19,9 @@ TOOLS = os.environ.get("NRVNC_TOOLS_DIR", "")
 
 @unittest.skipUnless(shutil.which("Xvfb") and shutil.which("xdotool") and os.path.exists(BIN),
                      "needs Xvfb, xdotool and the nrvnc_e2e program")
-class Xvfb_Driver(unittest.TestCase):
+class Xvfb_Driver(Driver):
     """nrvnc on an Xvfb of its own, with fresh folders, for each case."""
-    TOOLS = TOOLS
+    TOOLS, VIEWER = TOOLS, os.path.join(TOOLS, "vncviewer")
     OTHER_PROGRAM = (None, ["k", "e"])  # xev, whose keys can be read back
 
     def setUp(self):
@@ -36,20 +34,8 @@ class Xvfb_Driver(unittest.TestCase):
         self.nrvnc, self.installed, self.program, self.viewer_folder = None, [], BIN, self.work
         self.window_manager = None
 
-    def tearDown(self):
-        for pid in self.viewers():
-            os.kill(pid, signal.SIGKILL)
-        if self.nrvnc and self.nrvnc.poll() is None:
-            self.nrvnc.kill()
-        self.d.close()
-        shutil.rmtree(self.dir, ignore_errors=True)
-
     def viewers(self):
         return pids_of("vncviewer", self.viewer_folder)
-
-    def install_viewer(self):
-        shutil.copy(os.path.join(TOOLS, "vncviewer"), self.work)
-        self.installed.append("vncviewer")
 
     def start_nrvnc(self, internet=True, viewer_env=None, window_manager=False):
         if window_manager and not self.window_manager:
@@ -64,13 +50,6 @@ class Xvfb_Driver(unittest.TestCase):
 
     def click(self, w, caption):
         self.d.click_button(w, caption)
-
-    def viewer_command_lines(self):
-        path = os.path.join(self.dir, "viewer.args")
-        if not os.path.exists(path):
-            return []
-        with open(path) as f:
-            return f.read().splitlines()
 
     def another_program(self):
         """With openbox, another program's window, open before NRVNC starts."""

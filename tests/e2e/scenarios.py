@@ -1,23 +1,27 @@
-"""The whole-program scenarios, each written once as the operator's story:
-the keys pressed, the screens expected, the viewer's command line, the
-settings file's bytes, the processes left running. e2e_test.py runs them
-against `nrvnc` on Xvfb, wine_e2e_test.py against NRVNC.exe under Wine.
-
-A driver gives, besides unittest.TestCase: self.d (a Desktop with its own
-loopback network, see desktop_harness.py), self.work (the working folder) and self.installed (the files the driver
-put there),
-self.program_files and self.local_app_data (where the settings go, then
-where they go when the first cannot be made), and install_viewer(),
-start_nrvnc(internet, viewer_env, window_manager), click(window, caption),
-viewers() (the viewers running), viewer_command_lines() (the arguments each
-viewer started with), another_program() and OTHER_PROGRAM (see below).
-"""
+# The whole-program scenarios, each written once as the operator's story:
+# the keys pressed, the screens expected, the viewer's command line, the
+# settings file's bytes, the processes left running. e2e_test.py runs them
+# against `nrvnc` on Xvfb, wine_e2e_test.py against NRVNC.exe under Wine.
+#
+# A platform driver derives from Driver and gives: self.d (a Desktop with a
+# loopback network of its own, see desktop_harness.py), self.dir (the case's
+# folder), self.work (the working folder) and self.installed (the files it
+# put there), self.program_files and self.local_app_data (where the
+# settings go, and where they go when the first cannot be made),
+# VIEWER (the viewer stand-in), start_nrvnc(internet, viewer_env, window_manager),
+# click(window, caption), viewers() (the viewers running), another_program()
+# and OTHER_PROGRAM (see the stories that use them).
 
 import datetime
 import os
 import re
+import shutil
+import signal
 import subprocess
 import time
+import unittest
+
+from desktop_harness import eventually
 
 MSG = r"^  Norvane  ---  Message # %d$"
 HOST_SCREEN = r"^  Enter Host Name or IP Address  $"
@@ -29,8 +33,22 @@ PLUGIN = " -dsmplugin SecureVNCPlugin.dsm"
 SHOTS = os.environ.get("NRVNC_E2E_SHOTS", "")
 
 
-class Scenarios:
-    # ---- steps every story uses ----
+class Driver(unittest.TestCase):
+    """The steps every platform takes alike."""
+    VIEWER_NAME = ""  # what the viewer stand-in records before the arguments
+
+    def tearDown(self):
+        for pid in self.viewers():
+            os.kill(pid, signal.SIGKILL)
+        if self.nrvnc and self.nrvnc.poll() is None:
+            self.nrvnc.kill()
+        self.d.close()
+        shutil.rmtree(self.dir, ignore_errors=True)
+
+    def install_viewer(self):
+        shutil.copy(self.VIEWER, self.work)
+        self.installed.append(os.path.basename(self.VIEWER))
+
     def shot(self, name):
         if SHOTS:
             os.makedirs(SHOTS, exist_ok=True)
@@ -46,30 +64,33 @@ class Scenarios:
         with open(os.path.join(*parts), "rb") as f:
             return f.read()
 
-    def type_into(self, w, text):
+    def viewer_command_lines(self):
+        """The arguments of each viewer started, as the stand-in recorded them."""
+        path = os.path.join(self.dir, "viewer.args")
+        lines = self.file_bytes(path).decode("latin-1").splitlines() if os.path.exists(path) else []
+        return [l[len(self.VIEWER_NAME):] if l.startswith(self.VIEWER_NAME) else l for l in lines]
+
+    def type_into(self, w, text, accept=False):
         self.d.key(w, "Return")  # Enter before any typed character empties the field
         self.d.type(w, text)
+        if accept:
+            self.d.key(w, "alt+a")
+
+class Scenarios:
+    """The stories; mixed into a Driver."""
 
     def local_session_to(self, host):
         self.d.key(self.d.wait_for(MSG % 0), "alt+l")
-        w = self.d.wait_for(HOST_SCREEN)
-        self.type_into(w, host)
-        self.d.key(w, "alt+a")
+        self.type_into(self.d.wait_for(HOST_SCREEN), host, accept=True)
 
-    def window_state(self, wid, wanted, timeout=10):
-        end = time.time() + timeout
-        while self.d.wm_state(wid) != wanted and time.time() < end:
-            time.sleep(0.05)
-        return self.d.wm_state(wid)
-
-    def check_desktop_given_back(self, other):
-        """The operator's other window, minimised while NRVNC ran, is back.
-        Linux only: NRVNC.exe leaves Wine's taskbar alone (it is hidden, and
-        there the command would open its start menu), so under Wine nothing
-        is minimised and `other` is None."""
+    def other_window_is(self, other, state):
+        """The operator's other window is minimised ("Iconic") while NRVNC runs,
+        back ("Normal") when it has ended. Linux only: NRVNC.exe leaves Wine's
+        hidden taskbar alone (there the command would open the start menu), so
+        under Wine nothing is minimised and `other` is None."""
         if other:
-            self.assertEqual(self.window_state(other, "Normal"), "Normal")
-            self.assertIsNotNone(self.d.find(r"^Another program$"), "viewable again")
+            self.assertTrue(eventually(lambda: self.d.wm_state(other) == state), state)
+            self.assertEqual(self.d.find(r"^Another program$") == other, state == "Normal")
 
     # ---- the stories ----
     def test_local_session_connects_and_leaves_viewer_running(self):
@@ -83,12 +104,10 @@ class Scenarios:
         self.click(w, "Local")
         w = d.wait_for(HOST_SCREEN)
         self.shot("02-host-name")
-        if other:  # still minimised on the second dialog
-            self.assertEqual(self.window_state(other, "Iconic"), "Iconic")
-        self.type_into(w, d.vnc_ip)
-        d.key(w, "alt+a")
+        self.other_window_is(other, "Iconic")  # still on the second dialog
+        self.type_into(w, d.vnc_ip, accept=True)
         self.assertEqual(self.wait_end(), 0)
-        self.check_desktop_given_back(other)
+        self.other_window_is(other, "Normal")
         self.assertEqual(len(self.viewers()), 1, "the viewer keeps running after NRVNC ended")
         d.wait_for(r"^%s - NRVNC test viewer$" % re.escape(d.vnc_ip), timeout=10)
         self.assertIsNone(d.find(r"^VNC Viewer Status for"))
@@ -99,9 +118,8 @@ class Scenarios:
 
     def test_internet_session_fetches_repeater_and_connects_through_it(self):
         d = self.d
-        stored = d.ip(2)  # the repeater the settings name is down
-        with open(os.path.join(self.work, "NRVNC.INI"), "wb") as f:
-            f.write(b"pc-17\r\n%s\r\n5901\r\n" % stored.encode())
+        with open(os.path.join(self.work, "NRVNC.INI"), "wb") as f:  # its repeater is down
+            f.write(b"pc-17\r\n%s\r\n5901\r\n" % d.ip(2).encode())
         d.start_ftp_server(b"%s\r\n5901\r\n" % d.repeater_ip.encode())
         d.start_repeater(self.TOOLS)
         # An access code whose second digit is today's weekday (1 = Sunday) gives control.
@@ -198,14 +216,13 @@ class Scenarios:
         self.start_nrvnc(internet=False)
         w = d.wait_for(MSG % 0, timeout=30)
         self.shot("08-no-internet")
-        if other:
-            self.assertEqual(self.window_state(other, "Iconic"), "Iconic")
+        self.other_window_is(other, "Iconic")
         d.key(w, "alt+i")  # there is no Internet button: nothing happens
         time.sleep(0.5)
         self.assertIsNone(d.find(r"Message # 1|Enter Remote"))
         d.key(w, "alt+e")
         self.assertEqual(self.wait_end(), 0)
-        self.check_desktop_given_back(other)
+        self.other_window_is(other, "Normal")
 
     def test_escape_and_exit_on_every_screen(self):
         d = self.d

@@ -1,18 +1,16 @@
-"""One Wine desktop shared by the whole-program runs of NRVNC.exe.
-
-Creating a Wine prefix takes seconds and its first COM activations stall,
-so one test run makes one prefix, one Xvfb display with a window manager
-(openbox) and one persistent wineserver, and every Wine case attaches to
-them:
-
-  wine_desktop.py setup BASE    start it all in BASE/run-<pid>-<start>
-  wine_desktop.py cleanup BASE  end what setup started, remove that folder
-
-The folder is the test run's own (named after CTest's process, see
-tests/win32/wine_run.py), so two runs in one build folder never share a
-prefix or a display; setup removes the folders of runs that have ended.
-scripts/demo.py and bench/bench_wine.py use `Wine_Desktop` directly.
-"""
+# One Wine desktop shared by the whole-program runs of NRVNC.exe.
+#
+# Creating a Wine prefix takes seconds and its first COM activations stall,
+# so one test run makes one prefix, one Xvfb display with a window manager
+# (openbox) and one persistent wineserver, and every Wine case attaches:
+#
+#   wine_desktop.py setup BASE    start it all in BASE/run-<pid>-<start>
+#   wine_desktop.py cleanup BASE  end what setup started, remove that folder
+#
+# The folder is the test run's own (named after CTest's process, see
+# tests/win32/wine_run.py), so two runs in one build folder never share a
+# prefix or a display; setup removes the folders of runs that have ended.
+# scripts/demo.py and bench/bench_wine.py use `Wine_Desktop` directly.
 
 import itertools
 import json
@@ -21,11 +19,10 @@ import shutil
 import signal
 import subprocess
 import sys
-import time
 
 sys.path.insert(0, os.path.dirname(os.path.abspath(__file__)))
 sys.path.insert(0, os.path.join(os.path.dirname(os.path.abspath(__file__)), "..", "win32"))
-from desktop_harness import Desktop  # noqa: E402
+from desktop_harness import Desktop, eventually, processes  # noqa: E402
 import wine_run  # noqa: E402
 from wine_run import ended_runs, run_folder  # noqa: E402,F401
 
@@ -48,37 +45,22 @@ def window_pixels(desktop, wid):
 
 
 def start_menus_seen(desktop, within):
-    """The windows of Wine's start menu seen on the screen within `within`
-    seconds.
-
-    Wine keeps a hidden taskbar window, and its explorer answers a taskbar
-    command posted to it by opening its start menu, which then takes the
-    operator's next click for itself. NRVNC must leave a taskbar nobody can
-    see alone, so a run should never see one."""
-    end = time.time() + within
-    while True:
-        menus = desktop.run("xdotool", "search", "--onlyvisible", "--classname", "explorer.exe",
-                            check=False).split()
-        if menus or time.time() > end:
-            return menus
-        time.sleep(0.05)
+    """The windows of Wine's start menu seen within `within` seconds. Wine's
+    explorer answers a taskbar command posted to its hidden taskbar by opening
+    the start menu, which takes the operator's next click: NRVNC must leave
+    that taskbar alone, so a run should never see one."""
+    return eventually(lambda: desktop.run("xdotool", "search", "--onlyvisible", "--classname",
+                                          "explorer.exe", check=False).split(), within)
 
 
 def button_centres(desktop, wid):
-    """Where to click the buttons of a form, left to right.
-
-    Wine draws child controls inside the form's X window, so they are found
-    by their look: both dialogs end with one row of buttons, filled boxes of
-    one colour on the black panel, narrower than half the form (the frame's
-    lines run its whole width, letters are narrower). The lowest row of
-    such boxes is their bottom edge; the click goes a little above it. A
-    form that is not painted yet is looked at again."""
-    end = time.time() + 10
-    while True:
-        found = _button_row(*window_pixels(desktop, wid))
-        if found or time.time() > end:
-            return found
-        time.sleep(0.2)
+    """Where to click the buttons of a form, left to right. Wine draws them
+    inside the form's X window, so they are found by their look: the form
+    ends with one row of buttons, boxes of one colour on the black panel,
+    narrower than half the form (its frame is wider, letters narrower). The
+    click goes a little above their bottom edge. A form not painted yet is
+    looked at again."""
+    return eventually(lambda: _button_row(*window_pixels(desktop, wid)), 10, 0.2)
 
 
 def _button_row(w, h, rows):
@@ -145,26 +127,19 @@ class Wine_Desktop:
     def cleanup(self):
         try:
             with open(self.state_file) as f:
-                state = json.load(f)
-        except (OSError, ValueError):
-            state = {"pids": []}
-        self._run(["wineserver", "-k"], 30, check=False)
-        for pid in reversed(state["pids"]):
-            try:  # only ours: the folder may be left from a run long ended
-                with open("/proc/%d/cmdline" % pid, "rb") as f:
-                    if not f.read().startswith((b"Xvfb", b"openbox")):
-                        continue
-            except OSError:
-                continue
-            for kill in (os.killpg, os.kill):  # Xvfb has no group of its own
-                try:
-                    kill(pid, signal.SIGTERM)
-                except OSError:
-                    pass
-        try:
+                pids = json.load(f)["pids"]
             os.remove(self.state_file)
-        except OSError:
-            pass
+        except (OSError, ValueError, KeyError):
+            pids = []
+        self._run(["wineserver", "-k"], 30, check=False)
+        # Only ours: the folder may be left from a run long ended.
+        for pid, _, args, _ in processes():
+            if pid in pids and args[0].startswith((b"Xvfb", b"openbox")):
+                for kill in (os.killpg, os.kill):  # Xvfb has no group of its own
+                    try:
+                        kill(pid, signal.SIGTERM)
+                    except OSError:
+                        pass
 
     # ---- for each case ----
     def attach(self, work_dir, own_network=False):
@@ -191,27 +166,12 @@ class Wine_Desktop:
         return os.path.join(self.prefix, "drive_c", places[variable])
 
     def windows_processes(self, name):
-        """Unix process IDs of running Windows programs called `name` (e.g. vncviewer.exe),
-        started with or without the extension."""
-        found = []
-        for entry in os.listdir("/proc"):
-            if not entry.isdigit():
-                continue
-            try:
-                with open("/proc/%s/cmdline" % entry, "rb") as f:
-                    args = f.read().split(b"\0")
-                with open("/proc/%s/stat" % entry) as f:
-                    if f.read().split(")")[-1].split()[0] == "Z":
-                        continue
-                with open("/proc/%s/environ" % entry, "rb") as f:
-                    if ("WINEPREFIX=%s" % self.prefix).encode() not in f.read().split(b"\0"):
-                        continue
-            except OSError:
-                continue
-            program = args[0].replace(b"\\", b"/").split(b"/")[-1].decode(errors="replace")
-            if program.lower() in (name.lower(), name.lower()[:-4]):
-                found.append(int(entry))
-        return found
+        """Unix process IDs of running Windows programs of this prefix called
+        `name` (e.g. vncviewer.exe), started with or without the extension."""
+        ours = ("WINEPREFIX=%s" % self.prefix).encode()
+        return [pid for pid, _, args, env in processes() if ours in env and
+                args[0].replace(b"\\", b"/").split(b"/")[-1].decode(errors="replace").lower()
+                in (name.lower(), name.lower()[:-4])]
 
     def _run(self, args, timeout, check=True):
         r = subprocess.run(args, env=self.env, stdout=subprocess.DEVNULL, stderr=subprocess.PIPE,

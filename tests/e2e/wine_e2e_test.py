@@ -1,21 +1,18 @@
-"""Whole-program runs of NRVNC.exe under 64-bit Wine: the scenarios of
-scenarios.py, with the x86_64 NRVNC_e2e.exe (the copy whose built-in
-repeater, FTP server and internet check are the case's own loopback
-addresses) and the Windows viewer stand-in in a fresh working folder, on
-the prefix, display (Xvfb with openbox) and wineserver that wine_desktop.py
-set up for this test run. The peers are the same Linux programs as for
-nrvnc, on a loopback network of the case's own.
-"""
+# Whole-program runs of NRVNC.exe under 64-bit Wine: the scenarios of
+# scenarios.py, with the x86_64 NRVNC_e2e.exe (whose internet check, FTP
+# server and built-in repeater are the case's own loopback addresses) and
+# the Windows viewer stand-in in a fresh working folder, on the prefix,
+# display (Xvfb with openbox) and wineserver that wine_desktop.py set up for
+# this test run. The peers are the same Linux programs as for nrvnc.
 
 import os
 import shutil
-import signal
 import sys
 import tempfile
 import unittest
 
 sys.path.insert(0, os.path.dirname(os.path.abspath(__file__)))
-from scenarios import Scenarios  # noqa: E402
+from scenarios import Driver, Scenarios  # noqa: E402
 from wine_desktop import Wine_Desktop, button_centres, run_folder, start_menus_seen  # noqa: E402
 
 BIN = os.environ.get("NRVNC_WINE_BIN", "")
@@ -31,12 +28,13 @@ BUTTONS = {"Local": 0, "Yes": 0, "Exit Program": 0, "Edit IP": 1, "Edit Port #":
 @unittest.skipUnless(os.path.exists(BIN) and os.path.exists(VIEWER) and STATE and
                      os.path.exists(os.path.join(STATE, "state.json")),
                      "needs NRVNC_e2e.exe, vncviewer.exe and the Wine desktop of this run")
-class Wine_Program(Scenarios, unittest.TestCase):
-    TOOLS = os.environ.get("NRVNC_TOOLS_DIR", "")
+class Wine_Program(Scenarios, Driver):
+    TOOLS, VIEWER = os.environ.get("NRVNC_TOOLS_DIR", ""), VIEWER
     # Wine keeps the order of its own windows only: the other program must be
     # a Windows program too. Its keys cannot be read back; the focus it keeps
     # says where they go.
     OTHER_PROGRAM = ((["wine", "notepad"], r"Notepad$"), None)
+    VIEWER_NAME = "vncviewer "  # GetCommandLineA gives the program's name too
 
     def setUp(self):
         self.wine = Wine_Desktop(STATE)
@@ -51,28 +49,17 @@ class Wine_Program(Scenarios, unittest.TestCase):
         self.nrvnc, self.installed = None, ["NRVNC.exe"]
 
     def tearDown(self):
-        for pid in self.viewers():
-            os.kill(pid, signal.SIGKILL)
-        if self.nrvnc and self.nrvnc.poll() is None:
-            self.nrvnc.kill()
-        self.d.close()
+        super().tearDown()
         self.clear_settings()
-        shutil.rmtree(self.dir, ignore_errors=True)
 
     def clear_settings(self):
-        for folder in (self.program_files, self.local_app_data):
-            path = os.path.join(folder, "NRVNC")
-            if os.path.isdir(path):
-                shutil.rmtree(path)
-            elif os.path.exists(path):
+        for path in (os.path.join(f, "NRVNC") for f in (self.program_files, self.local_app_data)):
+            shutil.rmtree(path, ignore_errors=True)
+            if os.path.isfile(path):
                 os.remove(path)
 
     def viewers(self):
         return self.wine.windows_processes("vncviewer.exe")
-
-    def install_viewer(self):
-        shutil.copy(VIEWER, os.path.join(self.work, "vncviewer.exe"))
-        self.installed.append("vncviewer.exe")
 
     def start_nrvnc(self, internet=True, viewer_env=None, window_manager=False):
         # openbox manages the Wine desktop all the time.
@@ -98,17 +85,8 @@ class Wine_Program(Scenarios, unittest.TestCase):
         x, y = centres[BUTTONS[caption]]
         self.d.run("xdotool", "mousemove", "--window", str(w), str(x), str(y), "click", "1")
 
-    def viewer_command_lines(self):
-        """What GetCommandLineA gave each viewer, without the program's name."""
-        path = os.path.join(self.dir, "viewer.args")
-        if not os.path.exists(path):
-            return []
-        with open(path, "rb") as f:
-            return [line.split(" ", 1)[1] if line.startswith("vncviewer ") else line
-                    for line in f.read().decode("latin-1").splitlines()]
-
     def another_program(self):
-        return None  # see Scenarios.check_desktop_given_back
+        return None  # see Scenarios.other_window_is
 
 
 if __name__ == "__main__":
