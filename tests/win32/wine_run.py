@@ -8,10 +8,11 @@ Usage:
 The prefix lives in the build tree, never in the user's home, and has its
 own wineserver. Each test run has a prefix of its own: DIR/run-<pid>-<start>,
 named after the process that runs the tests (ctest, or the shell for runs by
-hand), so two runs in one build folder at once do not meet; --setup removes
-the prefixes of runs that have ended. Wine runs with
-WINEDEBUG=-all, without the mono and gecko installers and without menu
-entries, and with "Courier New" replaced by "Liberation Mono".
+hand; --prefix may also name such a folder itself), so two runs in one build
+folder at once do not meet; --setup removes the prefixes of runs that have
+ended. Wine runs with WINEDEBUG=-all, without the mono and gecko installers
+and without menu entries, and with "Courier New" replaced by "Liberation
+Mono".
 
 --ftp starts the loopback FTP server (tests/support/ftp_server.py) on a free
 port with a fresh root folder and passes NRVNC_TEST_FTP_PORT and
@@ -182,7 +183,9 @@ def main():
     parser.add_argument("program", nargs="?")
     parser.add_argument("arguments", nargs=argparse.REMAINDER)
     options = parser.parse_args()
-    prefix = run_folder(os.path.abspath(options.prefix))
+    prefix = os.path.abspath(options.prefix)
+    if not os.path.basename(prefix).startswith("run-"):  # else one run's folder, named by hand
+        prefix = run_folder(prefix)
     if options.setup:
         return setup(prefix)
     if options.stop:
