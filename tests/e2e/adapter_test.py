@@ -108,7 +108,7 @@ class Adapter(Xvfb_Driver):
                 os.kill(adapter, signal.SIGTERM)  # as NRVNC ends a viewer
                 self.assertTrue(eventually(lambda: not self.viewers() + self.tigervncs(), 15),
                                 "adapter and TigerVNC ended")
-                remote.terminate()
+                remote.kill()  # x11vnc may linger in its own clean-up after SIGTERM
                 remote.wait(10)
 
     def test_fails_slowly_before_the_watch_ends(self):
@@ -170,14 +170,13 @@ class Adapter(Xvfb_Driver):
                 if how.startswith("SIG"):
                     p.send_signal(getattr(signal, how))
                 elif how == "remote ends":
-                    remote.kill()  # x11vnc may linger in its own clean-up after SIGTERM
+                    remote.kill()
                 else:
                     d.run("xdotool", "windowkill", str(tigervnc))
                 self.assertTrue(eventually(lambda: not self.tigervncs() and p.poll() is not None, 15),
                                 how)
-                if remote.poll() is None:
-                    remote.terminate()
-                    remote.wait(10)
+                remote.kill()
+                remote.wait(10)
 
 
 if __name__ == "__main__":
