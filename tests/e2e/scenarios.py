@@ -120,8 +120,8 @@ class Scenarios:
         d = self.d
         with open(os.path.join(self.work, "NRVNC.INI"), "wb") as f:  # its repeater is down
             f.write(b"pc-17\r\n%s\r\n5901\r\n" % d.ip(2).encode())
-        d.start_ftp_server(b"%s\r\n5901\r\n" % d.repeater_ip.encode())
-        d.start_repeater(self.TOOLS)
+        d.start_ftp_server(b"%s\r\n5907\r\n" % d.repeater_ip.encode())  # another port too
+        d.start_repeater(self.TOOLS, viewer_port=5907)
         # An access code whose second digit is today's weekday (1 = Sunday) gives control.
         code = "5%d77" % (datetime.date.today().isoweekday() % 7 + 1)
         d.register_vnc_server_with_repeater(code)
@@ -133,18 +133,18 @@ class Scenarios:
             self.shot("03-stand-by")
         except AssertionError:
             pass  # the stand-by notice may already be gone
-        w = d.wait_for(CODE_SCREEN + re.escape(d.repeater_ip) + "   Port # 5901$", timeout=20)
+        w = d.wait_for(CODE_SCREEN + re.escape(d.repeater_ip) + "   Port # 5907$", timeout=20)
         self.shot("04-access-code")
         d.type(w, code)
         d.key(w, "alt+a")
         self.assertEqual(self.wait_end(), 0)
         self.assertEqual(len(self.viewers()), 1)
         self.assertEqual(self.viewer_command_lines(),
-                         [OPTIONS + "-proxy %s:5901 ID:%s" % (d.repeater_ip, code) + PLUGIN])
+                         [OPTIONS + "-proxy %s:5907 ID:%s" % (d.repeater_ip, code) + PLUGIN])
         d.wait_for(r"^ID:%s - NRVNC test viewer$" % code, timeout=10)
         # Saved where they were read, the downloaded list not kept.
         self.assertEqual(self.file_bytes(self.work, "NRVNC.INI"),
-                         b"pc-17\r\n%s\r\n5901\r\n" % d.repeater_ip.encode())
+                         b"pc-17\r\n%s\r\n5907\r\n" % d.repeater_ip.encode())
         self.assertEqual(sorted(os.listdir(self.work)), sorted(["NRVNC.INI"] + self.installed))
         self.assertFalse(os.path.exists(os.path.join(self.program_files, "NRVNC")))
 
