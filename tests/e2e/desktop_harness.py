@@ -1,27 +1,16 @@
-"""A real desktop for whole-program runs of NRVNC.
-
-Starts Xvfb on a free display, and on demand the peers NRVNC meets: a VNC
-server (x11vnc), the repeater stand-in, an FTP server holding Repeater.Dat
-(pyftpdlib) and a web listener that stands for the internet. Drives windows
-with xdotool, finds them with xwininfo, takes screenshots with ImageMagick.
-
-Each Desktop owns a loopback network 127.a.b.0/24 of its own (claimed by a
-socket bound on its .254 address while the Desktop lives), so runs at the
-same time on one machine never meet each other's peers. Its peers listen
-there by default:
-
-    ip(1)  the repeater              ip(4)  the internet check (CHECK_PORT)
-    ip(2)  a repeater that is down   ip(5)  the FTP server
-    ip(3)  the VNC server            ip(6)  the built-in repeater (nothing)
-    ip(9)  a host where nothing listens
-
-and the environment of every program it starts points nrvnc_e2e at them
-(NRVNC_E2E_CHECK_URL, NRVNC_E2E_FTP_SERVER, NRVNC_E2E_REPEATER_HOST,
-NRVNC_FTP_PORT). Addresses given explicitly are used as given.
-
-Used by the whole-program tests (e2e_test.py) and by the scripted tour of
-scripts/demo.sh.
-"""
+# A real desktop for whole-program runs of NRVNC: Xvfb on a free display,
+# and on demand the peers NRVNC meets (x11vnc, the repeater stand-in, an FTP
+# server holding Repeater.Dat, a web listener standing for the internet),
+# windows driven with xdotool and found with xwininfo.
+#
+# Each Desktop owns a loopback network 127.a.b.0/24 (claimed by a socket
+# bound on its .254 while it lives), so runs at the same time never meet.
+# Its peers listen there: ip(1) the repeater, ip(2) a repeater that is down,
+# ip(3) the VNC server, ip(4) the internet check, ip(5) the FTP server, ip(6)
+# the built-in repeater (nothing), ip(9) a host where nothing listens; the
+# environment of every program it starts points nrvnc_e2e at them.
+#
+# Used by the whole-program tests, scripts/demo.py and bench/.
 
 import os
 import random
@@ -65,90 +54,89 @@ def free_port(host="127.0.0.1"):
         return s.getsockname()[1]
 
 
-def wait_port(host, port, timeout=10.0):
+def eventually(condition, timeout=10.0, every=0.05):
+    """The first true value of condition() within `timeout` seconds, else its last."""
     end = time.time() + timeout
-    while time.time() < end:
+    while True:
+        value = condition()
+        if value or time.time() > end:
+            return value
+        time.sleep(every)
+
+
+def wait_port(host, port, timeout=10.0):
+    def connects():
         try:
-            with socket.create_connection((host, port), timeout=0.5):
-                return True
+            socket.create_connection((host, port), timeout=0.5).close()
+            return True
         except OSError:
-            time.sleep(0.05)
-    return False
+            return False
+    return eventually(connects, timeout)
 
 
-class Web_Listener:
-    """Accepts TCP connections and answers HTTP 200: the internet is up."""
+class Listener:
+    """Answers every connection on host:port with `answer` (after reading the
+    request when `request`), then closes it, or holds it open when `hold`."""
 
-    def __init__(self, host, port):
-        self.sock = socket.socket()
-        self.sock.setsockopt(socket.SOL_SOCKET, socket.SO_REUSEADDR, 1)
-        self.sock.bind((host, port))
-        self.sock.listen(16)
-        self.stopped = False
-        self.thread = threading.Thread(target=self._serve, daemon=True)
-        self.thread.start()
+    def __init__(self, host, port, answer, request=False, hold=False):
+        self.sock, self.held = socket.create_server((host, port)), []
+        threading.Thread(target=self._serve, args=(answer, request, hold), daemon=True).start()
 
-    def _serve(self):
-        self.sock.settimeout(0.2)
-        while not self.stopped:
+    def _serve(self, answer, request, hold):
+        while True:
             try:
                 conn, _ = self.sock.accept()
             except OSError:
-                continue
+                return  # stopped
             try:
                 conn.settimeout(0.5)
-                try:
+                if request:
                     conn.recv(4096)
-                except OSError:
-                    pass
-                conn.sendall(b"HTTP/1.0 200 OK\r\nContent-Length: 2\r\n\r\nok")
+                conn.sendall(answer)
             except OSError:
                 pass
-            finally:
+            if hold:
+                self.held.append(conn)
+            else:
                 conn.close()
 
     def stop(self):
-        self.stopped = True
-        self.sock.close()
+        self.sock.shutdown(socket.SHUT_RDWR)  # wakes the accept
+        for conn in [self.sock] + self.held:
+            conn.close()
 
 
 class Desktop:
     def __init__(self, work_dir, screen="1280x800x24", dpi=96):
-        self.work_dir = work_dir
-        self.procs = []
-        self.logs = []
-        self.display = None
-        self.web = None
-        self.net, self.claim = claim_loopback_network()
-        self.repeater_ip, self.vnc_ip, self.default_repeater = self.ip(1), self.ip(3), self.ip(6)
+        self.work_dir, self.procs, self.logs, self.web = work_dir, [], [], None
         self.env = dict(os.environ)
-        self.env.update(NRVNC_E2E_CHECK_URL="http://%s:%d/" % (self.ip(4), CHECK_PORT),
-                        NRVNC_E2E_FTP_SERVER=self.ip(5), NRVNC_E2E_REPEATER_HOST=self.ip(6),
-                        NRVNC_FTP_PORT=str(FTP_PORT))
-        self._start_xvfb(screen, dpi)
+        self._own_network()
+        self.display = self.env["DISPLAY"] = self._launch_xvfb(screen, dpi)
 
     @classmethod
-    def attach(cls, display, work_dir):
-        """A Desktop on a display that is already running (not ended by
-        close()). It owns no loopback network: the internet check and the
-        FTP server listen on 127.0.0.1, as the caller's program expects."""
+    def attach(cls, display, work_dir, own_network=False):
+        """A Desktop on a running display (not ended by close()); without a network
+        of its own its peers listen on 127.0.0.1, as the demo's program expects."""
         d = cls.__new__(cls)
         d.work_dir, d.procs, d.logs, d.web, d.display = work_dir, [], [], None, display
         d.net = d.claim = None
         d.repeater_ip, d.vnc_ip, d.default_repeater = "127.1.1.1", "127.1.1.3", "localhost"
         d.env = dict(os.environ, DISPLAY=display)
+        if own_network:
+            d._own_network()
         DISPLAYS.add(display)
         return d
 
-    def ip(self, n):
-        """Address n of this desktop's own loopback network (127.0.0.1 for an
-        attached desktop)."""
-        return "%s.%d" % (self.net, n) if self.net else "127.0.0.1"
+    def _own_network(self):
+        self.net, self.claim = claim_loopback_network()
+        self.repeater_ip, self.vnc_ip, self.default_repeater = self.ip(1), self.ip(3), self.ip(6)
+        self.env.update(NRVNC_E2E_CHECK_URL="http://%s:%d/" % (self.ip(4), CHECK_PORT),
+                        NRVNC_E2E_FTP_SERVER=self.ip(5), NRVNC_E2E_REPEATER_HOST=self.ip(6),
+                        NRVNC_FTP_PORT=str(FTP_PORT))
 
-    # ---- set-up ----
-    def _start_xvfb(self, screen, dpi):
-        self.display = self._launch_xvfb(screen, dpi)
-        self.env["DISPLAY"] = self.display
+    def ip(self, n):
+        """Address n of this desktop's own loopback network, else 127.0.0.1."""
+        return "%s.%d" % (self.net, n) if self.net else "127.0.0.1"
 
     def _launch_xvfb(self, screen, dpi):
         # Xvfb takes a free display itself and names it when it is ready.
@@ -161,12 +149,12 @@ class Desktop:
                               "-dpi", str(dpi), "-nolisten", "tcp", "-noreset", "-ac"],
                              stdout=subprocess.DEVNULL, stderr=log, pass_fds=(told,))
         os.close(told)
-        number = b""
+        number = b""  # the digits and the newline may come in separate writes
         while not number.endswith(b"\n") and select.select([ready], [], [], 10)[0]:
             part = os.read(ready, 16)
+            number += part
             if not part:
                 break
-            number += part
         os.close(ready)
         if not number.strip().isdigit():
             p.kill()
@@ -178,9 +166,7 @@ class Desktop:
         return display
 
     def start(self, args, env=None, cwd=None, name=None):
-        e = dict(self.env)
-        if env:
-            e.update(env)
+        e = dict(self.env, **(env or {}))
         log = open(os.path.join(self.work_dir, (name or os.path.basename(args[0])) + ".log"), "ab")
         self.logs.append(log)
         p = subprocess.Popen(args, env=e, cwd=cwd or self.work_dir, stdout=log, stderr=log,
@@ -189,28 +175,21 @@ class Desktop:
         return p
 
     def start_vnc_server(self, listen=None, port=5900):
-        listen = listen or self.vnc_ip
-        p = self.start(["x11vnc", "-display", self.display, "-listen", listen, "-rfbport", str(port),
-                        "-forever", "-shared", "-nopw", "-quiet", "-noxdamage", "-norc"],
-                       name="x11vnc")
-        if not wait_port(listen, port, 15):
-            raise RuntimeError("x11vnc did not come up")
-        return p
+        return self.start_remote_desktop(None, listen, port, display=self.display)
 
     def start_remote_desktop(self, colour, listen=None, port=5900, password=None, repeater=None,
                              display=None, screen="320x240x24"):
-        """A remote desktop: a second X screen painted `colour` (as
-        "#rrggbb"; or `display`, one made before, as it is) and x11vnc
-        serving it on listen:port, with a password when one is given, and
-        registered with a repeater when `repeater` is (code, repeater
-        address, server port). Returns that x11vnc; the screen is in
-        self.remote_display."""
+        """x11vnc serving a second X screen painted `colour` ("#rrggbb"; or
+        `display` as it is) on listen:port, with a password if given, registered
+        with a repeater if `repeater` (code, address, server port) is given.
+        The screen is then self.remote_display."""
         if not display:
             display = self._launch_xvfb(screen, 96)
             subprocess.run(["display", "-display", display, "-window", "root", "-size", "8x8",
                             "xc:" + colour], timeout=30, stdout=subprocess.DEVNULL,
                            stderr=subprocess.DEVNULL)
-        self.remote_display = display
+        if display != self.display:
+            self.remote_display = display
         args = ["x11vnc", "-display", display, "-forever", "-shared", "-quiet", "-noxdamage",
                 "-norc"] + (["-passwd", password] if password else ["-nopw"])
         if repeater:
@@ -234,10 +213,8 @@ class Desktop:
 
     def register_vnc_server_with_repeater(self, code, repeater=None, server_port=5500):
         repeater = repeater or self.repeater_ip
-        return self.start(["x11vnc", "-display", self.display, "-connect",
-                           "repeater=ID:%s+%s:%d" % (code, repeater, server_port),
-                           "-forever", "-shared", "-nopw", "-quiet", "-noxdamage", "-norc",
-                           "-rfbport", "0"], name="x11vnc-repeater")
+        return self.start_remote_desktop(None, repeater=(code, repeater, server_port),
+                                         display=self.display)
 
     def start_ftp_server(self, repeater_dat, user="norvaneadmin", password="Rk7wTQmb"):
         root = tempfile.mkdtemp(prefix="ftp-", dir=self.work_dir)
@@ -247,14 +224,11 @@ class Desktop:
                 f.write(repeater_dat)
         host = self.ip(5)
         port = free_port(host)  # a port of its own: a Desktop may start several
-        script = ("import sys\n"
-                  "from pyftpdlib.authorizers import DummyAuthorizer\n"
-                  "from pyftpdlib.handlers import FTPHandler\n"
-                  "from pyftpdlib.servers import FTPServer\n"
-                  "a = DummyAuthorizer()\n"
+        script = ("import sys\nfrom pyftpdlib import authorizers, handlers, servers\n"
+                  "a = authorizers.DummyAuthorizer()\n"
                   "a.add_user(sys.argv[1], sys.argv[2], sys.argv[3], perm='elr')\n"
-                  "h = FTPHandler\nh.authorizer = a\n"
-                  "FTPServer((sys.argv[5], int(sys.argv[4])), h).serve_forever()\n")
+                  "handlers.FTPHandler.authorizer = a\n"
+                  "servers.FTPServer((sys.argv[5], int(sys.argv[4])), handlers.FTPHandler).serve_forever()\n")
         self.start([PYTHON, "-c", script, user, password, root, str(port), host], name="ftp")
         if not wait_port(host, port, 10):
             raise RuntimeError("FTP server did not come up")
@@ -264,18 +238,17 @@ class Desktop:
     def start_internet(self, port=CHECK_PORT):
         """Answers the internet check; nrvnc_e2e started after this looks there."""
         self.env["NRVNC_E2E_CHECK_URL"] = "http://%s:%d/" % (self.ip(4), port)
-        self.web = Web_Listener(self.ip(4), port)
+        self.web = Listener(self.ip(4), port, b"HTTP/1.0 200 OK\r\nContent-Length: 2\r\n\r\nok",
+                            request=True)
 
     def start_window_manager(self, timeout=15.0):
         """Starts openbox and waits until it has taken the screen."""
         p = self.start(["openbox", "--sm-disable"], env={"HOME": self.work_dir}, name="openbox")
-        end = time.time() + timeout
-        while time.time() < end and p.poll() is None:
-            if "window id #" in self.run("xprop", "-root", "_NET_SUPPORTING_WM_CHECK", check=False):
-                time.sleep(0.2)
-                return p
-            time.sleep(0.05)
-        raise RuntimeError("openbox did not come up")
+        if not eventually(lambda: p.poll() is None and "window id #" in self.run(
+                "xprop", "-root", "_NET_SUPPORTING_WM_CHECK", check=False), timeout):
+            raise RuntimeError("openbox did not come up")
+        time.sleep(0.2)
+        return p
 
     def wm_state(self, wid):
         """The WM_STATE of a client window: "Normal", "Iconic", or None."""
@@ -311,70 +284,46 @@ class Desktop:
             raise RuntimeError("%s failed: %s" % (args, r.stderr))
         return r.stdout
 
-    def windows(self):
-        """(id, title) of every named window, children included."""
-        out = self.run("xwininfo", "-root", "-tree", check=False)
-        found = []
-        for m in re.finditer(r'^\s*(0x[0-9a-f]+) "(.*)":', out, re.M):
-            found.append((int(m.group(1), 16), m.group(2)))
-        return found
+    def windows(self, under="-root", how="-tree"):
+        """(id, title) of every named window under `under`, children included."""
+        out = self.run("xwininfo", how, *under.split(), check=False)
+        return [(int(m.group(1), 16), m.group(2))
+                for m in re.finditer(r'^\s*(0x[0-9a-f]+) "(.*)":', out, re.M)]
 
     def titles(self):
         return [t for _, t in self.windows()]
 
     def find(self, pattern):
-        rx = re.compile(pattern)
-        for wid, title in self.windows():
-            if rx.search(title) and self.is_viewable(wid):
-                return wid
-        return None
-
-    def is_viewable(self, wid):
-        out = self.run("xwininfo", "-id", str(wid), check=False)
-        return "IsViewable" in out
+        """A viewable window whose title matches, or None."""
+        return next((w for w, title in self.windows() if re.search(pattern, title) and
+                     "IsViewable" in self.run("xwininfo", "-id", str(w), check=False)), None)
 
     def wait_for(self, pattern, timeout=20.0, gone=False):
-        end = time.time() + timeout
-        while time.time() < end:
-            wid = self.find(pattern)
-            if (wid is None) == gone:
-                return wid if not gone else True
-            time.sleep(0.1)
+        found = eventually(lambda: self.find(pattern) is None if gone else self.find(pattern),
+                           timeout, 0.1)
+        if found:
+            return found
         raise AssertionError("%s %r within %.0f s; windows: %s" % (
             "still there" if gone else "no window", pattern, timeout, self.titles()))
 
-    def focus(self, wid):
+    def key(self, wid, *keys, how=("key", "--clearmodifiers")):
+        """Gives the window the focus, then presses the keys."""
         self.run("xdotool", "windowfocus", "--sync", str(wid), check=False)
-
-    def key(self, wid, *keys):
-        self.focus(wid)
         time.sleep(0.1)
-        self.run("xdotool", "key", "--clearmodifiers", "--delay", "60", *keys)
+        self.run("xdotool", *how, "--delay", "60", *keys)
         time.sleep(0.2)
 
     def type(self, wid, text):
-        self.focus(wid)
-        time.sleep(0.1)
-        self.run("xdotool", "type", "--delay", "60", text)
-        time.sleep(0.2)
-
-    def click(self, wid, x, y):
-        self.run("xdotool", "mousemove", "--window", str(wid), str(x), str(y), "click", "1")
-        time.sleep(0.2)
+        self.key(wid, text, how=("type",))
 
     def geometry(self, wid):
         out = self.run("xwininfo", "-id", str(wid))
-        g = {}
-        for key, label in (("x", "Absolute upper-left X"), ("y", "Absolute upper-left Y"),
-                           ("w", "Width"), ("h", "Height")):
-            m = re.search(label + r":\s+(-?\d+)", out)
-            g[key] = int(m.group(1))
-        return g
+        return {key: int(re.search(label + r":\s+(-?\d+)", out).group(1))
+                for key, label in (("x", "Absolute upper-left X"), ("y", "Absolute upper-left Y"),
+                                   ("w", "Width"), ("h", "Height"))}
 
     def children(self, wid):
-        out = self.run("xwininfo", "-children", "-id", str(wid), check=False)
-        return [(int(m.group(1), 16), m.group(2))
-                for m in re.finditer(r'^\s*(0x[0-9a-f]+) "(.*)":', out, re.M)]
+        return self.windows("-id %d" % wid, "-children")
 
     def click_button(self, wid, caption):
         """Clicks the button of the form whose shown caption is `caption`."""
@@ -391,11 +340,9 @@ class Desktop:
         self.run("import", "-display", self.display, "-window", "root", path)
 
     def turn_to_another_program(self, dialog, dialog_title, other=None):
-        """The operator turns from a waiting dialog to another program and
-        types "ke" there. The other program is xev unless `other` gives
-        (the start's arguments, its window title). Gives (the other program
-        has the focus after 500 ms, the dialog still lies above it, the keys
-        xev got or None, the dialog still waits)."""
+        """The operator turns from a waiting dialog to another program (xev, or
+        `other`: arguments, title) and types "ke". Gives (it has the focus after
+        500 ms, the dialog lies above it, the keys xev got, the dialog waits)."""
         args, title = other or (["xev", "-event", "keyboard"], r"^Event Tester$")
         self.start(args, name="other")
         window = self.wait_for(title, timeout=30)
@@ -424,44 +371,31 @@ class Desktop:
 
 def pid_alive(pid):
     try:
-        os.kill(pid, 0)
-    except OSError:
-        return False
-    try:
         with open("/proc/%d/stat" % pid) as f:
-            return f.read().split(")")[-1].split()[0] != "Z"
+            return f.read().rsplit(")", 1)[1].split()[0] != "Z"
     except OSError:
         return False
 
 
-def display_of(pid):
-    """The DISPLAY a process was started with, or None."""
-    try:
-        with open("/proc/%d/environ" % pid, "rb") as f:
-            for entry in f.read().split(b"\0"):
-                if entry.startswith(b"DISPLAY="):
-                    return entry[8:].decode(errors="replace")
-    except OSError:
-        pass
-    return None
+def processes():
+    """(pid, executable, arguments, environment) of every running process."""
+    for entry in os.listdir("/proc"):
+        try:
+            with open("/proc/%s/cmdline" % entry, "rb") as args, \
+                    open("/proc/%s/environ" % entry, "rb") as env:
+                found = (int(entry), os.readlink("/proc/%s/exe" % entry),
+                         args.read().split(b"\0"), env.read().split(b"\0"))
+        except (OSError, ValueError):
+            continue
+        if pid_alive(found[0]):
+            yield found
 
 
 def pids_of(name, folder=None):
     """Running processes of the executable `name` that belong to this run:
     with `folder`, those whose executable lies there; otherwise those on a
     display of a Desktop of this process (any, when it has none)."""
-    pids = []
-    for entry in os.listdir("/proc"):
-        if not entry.isdigit():
-            continue
-        try:
-            path = os.readlink("/proc/%s/exe" % entry)
-        except OSError:
-            continue
-        if folder is not None:
-            ours = os.path.dirname(path) == os.path.realpath(folder)
-        else:
-            ours = not DISPLAYS or display_of(int(entry)) in DISPLAYS
-        if os.path.basename(path) == name and ours and pid_alive(int(entry)):
-            pids.append(int(entry))
-    return pids
+    displays = {b"DISPLAY=" + d.encode() for d in DISPLAYS}
+    return [pid for pid, exe, _, env in processes() if os.path.basename(exe) == name and (
+        os.path.dirname(exe) == os.path.realpath(folder) if folder is not None
+        else not displays or displays & set(env))]

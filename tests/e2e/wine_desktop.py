@@ -1,34 +1,35 @@
-"""One Wine desktop shared by the whole-program runs of NRVNC.exe.
+# One Wine desktop shared by the whole-program runs of NRVNC.exe.
+#
+# Creating a Wine prefix takes seconds and its first COM activations stall,
+# so one test run makes one prefix, one Xvfb display with a window manager
+# (openbox) and one persistent wineserver, and every Wine case attaches:
+#
+#   wine_desktop.py setup BASE    start it all in BASE/run-<pid>-<start>
+#   wine_desktop.py cleanup BASE  end what setup started, remove that folder
+#
+# The folder is the test run's own (named after CTest's process, see
+# tests/win32/wine_run.py), so two runs in one build folder never share a
+# prefix or a display; setup removes the folders of runs that have ended.
+# scripts/demo.py and bench/bench_wine.py use `Wine_Desktop` directly.
 
-Creating a Wine prefix takes seconds and its first COM activations stall,
-so one test run makes one prefix (in the build tree), one Xvfb display with
-a window manager (openbox) and one persistent wineserver, and every Wine
-case of the run attaches to them:
-
-  wine_desktop.py setup STATE_DIR    start it all, write STATE_DIR/state.json
-  wine_desktop.py cleanup STATE_DIR  end what setup started
-
-CTest runs these as the fixture of the wine_e2e tests; scripts/demo.py and
-bench/bench_wine.py use `Wine_Desktop` directly.
-"""
-
+import itertools
 import json
 import os
 import shutil
 import signal
 import subprocess
 import sys
-import time
 
 sys.path.insert(0, os.path.dirname(os.path.abspath(__file__)))
-from desktop_harness import Desktop  # noqa: E402
+sys.path.insert(0, os.path.join(os.path.dirname(os.path.abspath(__file__)), "..", "win32"))
+from desktop_harness import Desktop, eventually, processes  # noqa: E402
+import wine_run  # noqa: E402
+from wine_run import ended_runs, run_folder  # noqa: E402,F401
 
 
 def wine_environment(prefix):
-    return {"WINEPREFIX": prefix, "WINEDEBUG": "-all",
-            # No mono or gecko installer prompts.
-            "WINEDLLOVERRIDES": "mscoree,mshtml=",
-            "WINEARCH": "win64"}
+    """The WINE* variables of the Windows tests: no mono or gecko installers, no menu entries."""
+    return {k: v for k, v in wine_run.wine_environment(prefix).items() if k.startswith("WINE")}
 
 
 def window_pixels(desktop, wid):
@@ -44,49 +45,32 @@ def window_pixels(desktop, wid):
 
 
 def start_menus_seen(desktop, within):
-    """The windows of Wine's start menu seen on the screen within `within`
-    seconds.
-
-    Wine keeps a hidden taskbar window, and its explorer answers a taskbar
-    command posted to it by opening its start menu, which then takes the
-    operator's next click for itself. NRVNC must leave a taskbar nobody can
-    see alone, so a run should never see one."""
-    end = time.time() + within
-    while True:
-        menus = desktop.run("xdotool", "search", "--onlyvisible", "--classname", "explorer.exe",
-                            check=False).split()
-        if menus or time.time() > end:
-            return menus
-        time.sleep(0.05)
+    """The windows of Wine's start menu seen within `within` seconds. Wine's
+    explorer answers a taskbar command posted to its hidden taskbar by opening
+    the start menu, which takes the operator's next click: NRVNC must leave
+    that taskbar alone, so a run should never see one."""
+    return eventually(lambda: desktop.run("xdotool", "search", "--onlyvisible", "--classname",
+                                          "explorer.exe", check=False).split(), within)
 
 
 def button_centres(desktop, wid):
-    """Where to click the buttons of a form, left to right.
-
-    Wine draws child controls inside the form's X window, so they are found
-    by their look: both dialogs end with one row of buttons, filled boxes of
-    one colour on the black panel, narrower than half the form (the frame's
-    lines run its whole width, letters are narrower). The lowest row of
-    such boxes is their bottom edge; the click goes a little above it. A
-    form that is not painted yet is looked at again."""
-    end = time.time() + 10
-    while True:
-        found = _button_row(*window_pixels(desktop, wid))
-        if found or time.time() > end:
-            return found
-        time.sleep(0.2)
+    """Where to click the buttons of a form, left to right. Wine draws them
+    inside the form's X window, so they are found by their look: the form
+    ends with one row of buttons, boxes of one colour on the black panel,
+    narrower than half the form (its frame is wider, letters narrower). The
+    click goes a little above their bottom edge. A form not painted yet is
+    looked at again."""
+    return eventually(lambda: _button_row(*window_pixels(desktop, wid)), 10, 0.2)
 
 
 def _button_row(w, h, rows):
     for y in range(h - 1, 0, -1):
         runs, x = [], 0
-        while x < w:
-            end = x
-            while end < w and rows[y][end] == rows[y][x]:
-                end += 1
-            if rows[y][x] != (0, 0, 0) and 30 <= end - x <= w * 0.45:
-                runs.append((x + end) // 2)
-            x = end
+        for colour, same in itertools.groupby(rows[y]):
+            n = len(list(same))
+            if colour != (0, 0, 0) and 30 <= n <= w * 0.45:
+                runs.append(x + n // 2)
+            x += n
         if runs:
             return [(cx, y - 8) for cx in runs]
     return []
@@ -149,29 +133,30 @@ class Wine_Desktop:
     def cleanup(self):
         try:
             with open(self.state_file) as f:
-                state = json.load(f)
-        except (OSError, ValueError):
-            state = {"pids": []}
-        self._run(["wineserver", "-k"], 30, check=False)
-        for pid in reversed(state["pids"]):
-            for kill in (os.killpg, os.kill):  # Xvfb has no group of its own
-                try:
-                    kill(pid, signal.SIGTERM)
-                except OSError:
-                    pass
-        try:
+                pids = json.load(f)["pids"]
             os.remove(self.state_file)
-        except OSError:
-            pass
+        except (OSError, ValueError, KeyError):
+            pids = []
+        self._run(["wineserver", "-k"], 30, check=False)
+        # Only ours: the folder may be left from a run long ended.
+        for pid, _, args, _ in processes():
+            if pid in pids and args[0].startswith((b"Xvfb", b"openbox")):
+                for kill in (os.killpg, os.kill):  # Xvfb has no group of its own
+                    try:
+                        kill(pid, signal.SIGTERM)
+                    except OSError:
+                        pass
 
     # ---- for each case ----
-    def attach(self, work_dir):
-        """A Desktop on the shared display; its own peers end with its close()."""
+    def attach(self, work_dir, own_network=False):
+        """A Desktop on the shared display; its own peers end with its close().
+        With `own_network`, they listen on a loopback network of its own and
+        the programs it starts are pointed there (see desktop_harness.py)."""
         with open(self.state_file) as f:
             state = json.load(f)
         self.display = state["display"]
         self.env["DISPLAY"] = self.display
-        self.desktop = Desktop.attach(self.display, work_dir)
+        self.desktop = Desktop.attach(self.display, work_dir, own_network)
         self.desktop.env.update(wine_environment(self.prefix))
         return self.desktop
 
@@ -182,32 +167,17 @@ class Wine_Desktop:
 
     def program_folder(self, variable):
         """The prefix's folder behind ProgramFiles or LocalAppData, on the Linux side."""
-        places = {"ProgramFiles": r"C:\Program Files",
-                  "LocalAppData": r"C:\users\%s\AppData\Local" % os.environ.get("USER", "root")}
-        return unix_path(self.prefix, places[variable])
+        places = {"ProgramFiles": "Program Files",
+                  "LocalAppData": "users/%s/AppData/Local" % os.environ.get("USER", "root")}
+        return os.path.join(self.prefix, "drive_c", places[variable])
 
     def windows_processes(self, name):
-        """Unix process IDs of running Windows programs called `name` (e.g. vncviewer.exe),
-        started with or without the extension."""
-        found = []
-        for entry in os.listdir("/proc"):
-            if not entry.isdigit():
-                continue
-            try:
-                with open("/proc/%s/cmdline" % entry, "rb") as f:
-                    args = f.read().split(b"\0")
-                with open("/proc/%s/stat" % entry) as f:
-                    if f.read().split(")")[-1].split()[0] == "Z":
-                        continue
-                with open("/proc/%s/environ" % entry, "rb") as f:
-                    if ("WINEPREFIX=%s" % self.prefix).encode() not in f.read().split(b"\0"):
-                        continue
-            except OSError:
-                continue
-            program = args[0].replace(b"\\", b"/").split(b"/")[-1].decode(errors="replace")
-            if program.lower() in (name.lower(), name.lower()[:-4]):
-                found.append(int(entry))
-        return found
+        """Unix process IDs of running Windows programs of this prefix called
+        `name` (e.g. vncviewer.exe), started with or without the extension."""
+        ours = ("WINEPREFIX=%s" % self.prefix).encode()
+        return [pid for pid, _, args, env in processes() if ours in env and
+                args[0].replace(b"\\", b"/").split(b"/")[-1].decode(errors="replace").lower()
+                in (name.lower(), name.lower()[:-4])]
 
     def _run(self, args, timeout, check=True):
         r = subprocess.run(args, env=self.env, stdout=subprocess.DEVNULL, stderr=subprocess.PIPE,
@@ -218,6 +188,12 @@ class Wine_Desktop:
 
 if __name__ == "__main__":
     if len(sys.argv) != 3 or sys.argv[1] not in ("setup", "cleanup"):
-        sys.exit("usage: wine_desktop.py setup|cleanup STATE_DIR")
-    w = Wine_Desktop(sys.argv[2])
+        sys.exit("usage: wine_desktop.py setup|cleanup BASE")
+    base = os.path.abspath(sys.argv[2])
+    for ended in ended_runs(base) if sys.argv[1] == "setup" else []:
+        Wine_Desktop(ended).cleanup()
+        shutil.rmtree(ended, ignore_errors=True)
+    w = Wine_Desktop(run_folder(base))
     getattr(w, sys.argv[1])()
+    if sys.argv[1] == "cleanup":
+        shutil.rmtree(w.state_dir, ignore_errors=True)

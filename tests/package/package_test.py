@@ -5,7 +5,6 @@ import glob, os, re, signal, struct, subprocess, sys, tempfile, unittest, zipfil
 sys.path.insert(0, os.path.join(os.path.dirname(os.path.abspath(__file__)), "..", "e2e"))
 from desktop_harness import Desktop, pids_of  # noqa: E402
 from wine_desktop import Wine_Desktop, unix_path  # noqa: E402
-from wine_e2e_test import free_address  # noqa: E402
 
 RELEASE, TESTS = os.environ.get("NRVNC_RELEASE_DIR", ""), os.environ.get("NRVNC_PACKAGE_TESTS", "")
 I686, X86_64 = (os.path.join(os.environ.get("NRVNC_WINDOWS_BIN_" + arch, ""), "NRVNC.exe")
@@ -130,9 +129,9 @@ class Msi(unittest.TestCase):
         self.msiexec("/i", msi)
         _, [lnk], _ = self.installed(X64_FOLDER, "64")
         target, folder = (unix_path(self.wine.prefix, p) for p in shortcut(lnk))
-        d = self.wine.attach(self.wine.state_dir)
+        d = self.wine.attach(self.wine.state_dir, own_network=True)
         try:
-            host = free_address(5900)
+            host = d.vnc_ip
             d.start_vnc_server(host, 5900)
             nrvnc = self.wine.start_program(target, folder)
             local_session(d, host)

@@ -1,6 +1,8 @@
 # The Windows tests, run from the Linux build (included by tests/CMakeLists.txt
 # when the Windows builds are on):
-#   wine.prefix           makes this build's own Wine prefix (a fixture);
+#   wine.prefix           makes the test run's own Wine prefix (a fixture), in
+#                         wine-prefix/run-<ctest's pid>-<its start> of this build
+#                         folder: two runs at once have two (see wine_run.py);
 #   wine.test_<subject>   one per Windows test program, run under Wine;
 #   wine.prefix_stop      ends the prefix's wineserver afterwards;
 #   windows.programs      the file headers and import lists of every program.

@@ -6,9 +6,13 @@ Usage:
   wine_run.py --prefix DIR [--ftp] PROGRAM.exe [ARGUMENTS...]
 
 The prefix lives in the build tree, never in the user's home, and has its
-own wineserver, so two test runs on one machine do not meet. Wine runs with
-WINEDEBUG=-all, without the mono and gecko installers and without menu
-entries, and with "Courier New" replaced by "Liberation Mono".
+own wineserver. Each test run has a prefix of its own: DIR/run-<pid>-<start>,
+named after the process that runs the tests (ctest, or the shell for runs by
+hand; --prefix may also name such a folder itself), so two runs in one build
+folder at once do not meet; --setup removes the prefixes of runs that have
+ended. Wine runs with WINEDEBUG=-all, without the mono and gecko installers
+and without menu entries, and with "Courier New" replaced by "Liberation
+Mono".
 
 --ftp starts the loopback FTP server (tests/support/ftp_server.py) on a free
 port with a fresh root folder and passes NRVNC_TEST_FTP_PORT and
@@ -23,6 +27,7 @@ only when it says so: wine itself may exit 0 for a program that never ran.
 """
 import argparse
 import os
+import re
 import shutil
 import signal
 import subprocess
@@ -32,6 +37,32 @@ import tempfile
 HERE = os.path.dirname(os.path.abspath(__file__))
 FTP_SERVER = os.path.join(HERE, "..", "support", "ftp_server.py")
 FTP_PASSWORD = "Rk7wTQmb"
+
+
+def process_start(pid):
+    """The start time of a running process (clock ticks since boot), or None."""
+    try:
+        with open("/proc/%d/stat" % pid) as f:
+            return int(f.read().rsplit(")", 1)[1].split()[19])
+    except (OSError, IndexError, ValueError):
+        return None
+
+
+def run_folder(base):
+    """The folder under `base` that belongs to this test run: named after the
+    parent (ctest starts every test itself), whose start time tells it from
+    a later process that has the same ID."""
+    return os.path.join(base, "run-%d-%s" % (os.getppid(), process_start(os.getppid())))
+
+
+def ended_runs(base):
+    """The run folders under `base` whose test run has ended."""
+    found = []
+    for name in os.listdir(base) if os.path.isdir(base) else []:
+        m = re.fullmatch(r"run-(\d+)-(\d+|None)", name)
+        if m and str(process_start(int(m.group(1)))) != m.group(2):
+            found.append(os.path.join(base, name))
+    return found
 
 
 def display_file(prefix):
@@ -91,8 +122,12 @@ def run(command, env, timeout=180):
 
 def setup(prefix):
     # Only a folder made for this purpose is ever removed.
-    if os.path.basename(prefix.rstrip("/")) != "wine-prefix":
+    base = os.path.dirname(prefix)
+    if os.path.basename(base) != "wine-prefix":
         sys.exit("refusing to use %s as a Wine prefix" % prefix)
+    for ended in ended_runs(base):
+        stop(ended)
+        shutil.rmtree(ended, ignore_errors=True)
     stop(prefix)
     shutil.rmtree(prefix, ignore_errors=True)
     os.makedirs(prefix)
@@ -149,6 +184,8 @@ def main():
     parser.add_argument("arguments", nargs=argparse.REMAINDER)
     options = parser.parse_args()
     prefix = os.path.abspath(options.prefix)
+    if not os.path.basename(prefix).startswith("run-"):  # else one run's folder, named by hand
+        prefix = run_folder(prefix)
     if options.setup:
         return setup(prefix)
     if options.stop:
