@@ -39,11 +39,6 @@ def tour(windows):
     print("No display: running a scripted tour under %s ..." % ("Wine" if windows else "Xvfb"))
     if not windows:
         env["NRVNC_E2E_BIN"] = os.path.join(BUILD, "tests", "e2e", "nrvnc_e2e")
-        # The entry screens on a small screen and at a dense, odd resolution
-        # too; first, because these runs also go through the whole-program
-        # cases, whose shots at 96 dpi on 1280x800 must be the ones kept.
-        screens = subprocess.run(["/usr/bin/python3", os.path.join(E2E, "screens_test.py"),
-                                  "Screens_1024x768", "Screens_141_Dpi"], env=env).returncode
         rc = subprocess.run(["/usr/bin/python3", os.path.join(E2E, "e2e_test.py")], env=env).returncode
         # A real remote desktop in TigerVNC, through the repeater; the
         # adapter's error box when the remote side wants the plug-in.
@@ -51,7 +46,7 @@ def tour(windows):
         adapter = subprocess.run(["/usr/bin/python3", os.path.join(E2E, "adapter_test.py"),
                                   "Adapter.test_connects_directly_through_the_repeater_and_with_a_password",
                                   "Adapter.test_failure_reasons_in_the_error_box"], env=env).returncode
-        rc = rc or screens or adapter
+        rc = rc or adapter
     else:
         from wine_desktop import Wine_Desktop  # noqa: E402
         wine = Wine_Desktop(os.path.join(BUILD, "wine-tour"))
