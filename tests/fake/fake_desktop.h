@@ -13,6 +13,8 @@
 // cut would.
 #pragma once
 
+#include <algorithm>
+#include <cctype>
 #include <cstdint>
 #include <functional>
 #include <map>
@@ -38,46 +40,53 @@ class Fake_Desktop;
 
 // ---- clock ----
 class Fake_Clock : public Clock {
-public:
+  public:
     explicit Fake_Clock(Fake_Desktop& d) : d_(d) {}
     uint32_t Tick_Count() override { return now; }
-    void Sleep_Ex(uint32_t milliseconds, bool alertable) override;
+    void Sleep_Ex(uint32_t milliseconds, bool) override { Advance(milliseconds); }
     int Weekday() override { return weekday; }
 
     void Advance(uint32_t milliseconds);  // runs the timeline entries that fall due
 
     uint32_t now = 1000;
-    int weekday = 2;  // Monday
+    int weekday = 2;             // Monday
     uint64_t elapsed_total = 0;  // milliseconds moved since the start, without wrap
 
-private:
+  private:
     Fake_Desktop& d_;
 };
 
 // ---- files ----
 class Fake_Files : public File_System {
-public:
+  public:
     std::string Working_Directory() override { return working_directory; }
     std::string Native_Path(const std::string& path) override { return path; }
-    bool Ordinary_File_Exists(const std::string& path) override;
-    bool Folder_Exists(const std::string& path) override;
+    bool Ordinary_File_Exists(const std::string& path) override {
+        return files.count(path) && !hidden.count(path);
+    }
+    bool Folder_Exists(const std::string& path) override { return folders.count(path) > 0; }
     void Create_Folder(const std::string& path) override;
     std::string Read_Head(const std::string& path, std::size_t max_bytes) override;
-    void Write_File(const std::string& path, const std::string& bytes) override { files[path] = bytes; }
+    void Write_File(const std::string& path, const std::string& bytes) override {
+        files[path] = bytes;
+    }
     // "<beside>.tmp<n>"; fails with nothing left when that name is unwritable.
     std::string Write_Temporary_File(const std::string& beside_path,
                                      const std::string& bytes) override;
     void Replace_File(const std::string& from, const std::string& to) override;
     void Delete_File(const std::string& path) override;
-    std::optional<std::string> Environment_Variable(const std::string& name) override;
+    std::optional<std::string> Environment_Variable(const std::string& name) override {
+        if (!environment.count(name)) return std::nullopt;
+        return environment[name];
+    }
 
     std::string working_directory = "C:\\Work";
     std::map<std::string, std::string> files;  // path as the program spells it -> bytes
     std::set<std::string> hidden;              // files that exist but do not count
     std::set<std::string> folders;
-    std::set<std::string> unreadable;          // reading raises
+    std::set<std::string> unreadable;  // reading raises
     std::set<std::string> uncreatable_folders;
-    std::set<std::string> unwritable;          // writing a file of this path raises
+    std::set<std::string> unwritable;  // writing a file of this path raises
     int temporaries_made = 0;
     std::map<std::string, std::string> environment;
 
@@ -87,8 +96,10 @@ public:
     int crash_at_point = -1;
     std::vector<std::string> operations;  // "write NRVNC.INI", "replace a -> b", ...
 
-private:
-    void Point();
+  private:
+    void Point() {
+        if (points++ == crash_at_point) throw Fake_Crash{crash_at_point};
+    }
 };
 
 // ---- processes and windows ----
@@ -101,7 +112,7 @@ struct Viewer_Behaviour {
 };
 
 class Fake_Processes : public Processes {
-public:
+  public:
     explicit Fake_Processes(Fake_Desktop& d) : d_(d) {}
     uint32_t Start(const std::string& command_line, Show_State show) override;
     std::vector<Process_Entry> List() override;
@@ -112,6 +123,7 @@ public:
     std::map<std::string, std::function<void(uint32_t pid)>> programs;
     // Shortcut: the viewer's windows over time.
     void Script_Viewer(const Viewer_Behaviour& behaviour);
+    void End(uint32_t pid);  // the process and its windows are gone
 
     std::vector<Process_Entry> running;
     std::vector<std::pair<std::string, Show_State>> started;  // command lines
@@ -120,19 +132,23 @@ public:
     bool start_returns_zero = false;
     bool list_raises = false;
     uint32_t next_pid = 4000;
+    std::vector<uint32_t> start_times, list_times, terminate_times;  // clock at each call
 
-private:
+  private:
     Fake_Desktop& d_;
 };
 
 class Fake_Windows : public Desktop {
-public:
+  public:
     bool Window_Exists(const std::string& title) override;
     void Post_Taskbar_Command(int command) override { taskbar_commands.push_back(command); }
 
-    void Open(const std::string& title, uint32_t owner_pid = 0);
-    void Close(const std::string& title);
-    void Close_All_Of(uint32_t pid);
+    void Open(const std::string& title, uint32_t owner_pid = 0) {
+        windows.emplace_back(title, owner_pid);
+    }
+    void Close(const std::string& title) {
+        std::erase_if(windows, [&](const auto& w) { return w.first == title; });
+    }
 
     std::vector<std::pair<std::string, uint32_t>> windows;  // title, owner
     std::vector<int> taskbar_commands;
@@ -152,18 +168,16 @@ struct Fake_Connection_Log {
 };
 
 struct Fake_Ftp_Server {
-    bool Accept_Plain_Name = true;   // "ftp.example" form
-    bool Accept_Url_Name = true;     // "ftp://ftp.example" form
+    bool Accept_Plain_Name = true;  // "ftp.example" form
+    bool Accept_Url_Name = true;    // "ftp://ftp.example" form
     bool Login_Refused = false;
     bool Has_Folder = true;
     std::optional<std::string> File;  // Repeater.Dat content (as stored, LF or CR LF)
     bool Local_Write_Fails = false;
 };
 
-class Fake_Network;
-
 class Fake_Ftp : public Ftp_Client {
-public:
+  public:
     explicit Fake_Ftp(Fake_Desktop& d) : d_(d) {}
     Handle Internet_Open(const std::string& agent) override;
     Handle Internet_Connect(Handle session, const std::string& server, uint16_t port,
@@ -171,28 +185,32 @@ public:
     bool Set_Current_Directory(Handle connection, const std::string& folder) override;
     bool Get_File(Handle connection, const std::string& remote_name, const std::string& local_path,
                   bool ascii, std::size_t max_bytes) override;
-    void Close_Handle(Handle handle) override;
+    void Close_Handle(Handle handle) override {
+        calls.push_back("close " + std::to_string(handle));
+        open_handles.erase(handle);
+    }
 
     std::map<std::string, Fake_Ftp_Server> servers;  // by plain server name
-    std::vector<std::string> calls;  // "open NR...", "connect ftp.x user pw", "cd X", "get a b ascii", "close 2"
+    std::vector<std::string>
+        calls;  // "open NR...", "connect ftp.x user pw", "cd X", "get a b ascii", "close 2"
     std::set<Handle> open_handles;
 
-private:
+  private:
     Fake_Ftp_Server* Server_Of(Handle h);
     Fake_Desktop& d_;
     Handle next_ = 100;
-    std::map<Handle, std::string> connections_;
-    std::map<Handle, std::string> folders_;
+    std::map<Handle, std::pair<std::string, std::string>> connections_;  // server, folder
 };
 
-class Fake_Socket;
-
 class Fake_Network : public Network {
-public:
+  public:
     explicit Fake_Network(Fake_Desktop& d) : ftp(d), d_(d) {}
     std::unique_ptr<Tcp_Socket> Create_Tcp_Socket() override;
     Ftp_Client& Ftp() override { return ftp; }
-    bool Check_Internet_Connection(const std::string& url) override;
+    bool Check_Internet_Connection(const std::string& url) override {
+        internet_checks.push_back(url);
+        return internet_ok;
+    }
 
     // "host:port" -> behaviour; anything not listed never answers.
     std::map<std::string, Endpoint> endpoints;
@@ -203,13 +221,13 @@ public:
     int sockets_created = 0;
     Fake_Ftp ftp;
 
-private:
+  private:
     Fake_Desktop& d_;
 };
 
 // ---- forms ----
 class Fake_Metrics : public Text_Metrics {
-public:
+  public:
     explicit Fake_Metrics(Fake_Desktop& d) : d_(d) {}
     // A character is 0.6 em wide; a line is 1.15 em high (1 em = size x 20 twips).
     double Text_Width(const Font_Spec& font, const std::string& text) const override;
@@ -220,17 +238,22 @@ public:
 
     std::map<std::string, std::vector<float>> fixed_sizes;  // font -> the only sizes it has
 
-private:
+  private:
     Fake_Desktop& d_;
 };
 
+// A loaded form, listed in live while it exists.
 class Fake_Form : public Form_Model {
-public:
-    Fake_Form(Fake_Desktop& d, const Form_Design& design, Form_Events& events, Frame_Insets frame);
-    ~Fake_Form() override;
+  public:
+    Fake_Form(std::vector<Fake_Form*>& live, const Form_Design& design, Form_Events& events,
+              const Text_Metrics& metrics, Frame_Insets frame)
+        : Form_Model(design, events, metrics, frame), live_(live) {
+        live_.push_back(this);
+    }
+    ~Fake_Form() override { std::erase(live_, this); }
 
-private:
-    Fake_Desktop& d_;
+  private:
+    std::vector<Fake_Form*>& live_;
 };
 
 struct Message_Box_Log {
@@ -238,11 +261,14 @@ struct Message_Box_Log {
 };
 
 class Fake_Forms : public Forms_Runtime {
-public:
+  public:
     explicit Fake_Forms(Fake_Desktop& d) : metrics(d), d_(d) {}
     std::unique_ptr<Form> Load_Form(const Form_Design& design, Form_Events& events) override;
     void Do_Events() override;
-    void Message_Box(const std::string& text, const std::string& title) override;
+    // The operator reads it and presses OK at once.
+    void Message_Box(const std::string& text, const std::string& title) override {
+        message_boxes.push_back({text, title});
+    }
     std::string App_Title() const override { return "NRVNC"; }
     double Screen_Width() const override { return screen_width_px * twips_per_pixel_x; }
     double Screen_Height() const override { return screen_height_px * twips_per_pixel_y; }
@@ -253,47 +279,55 @@ public:
     Color System_Color(int index) const override;
 
     // 96 dots per inch: 15 twips per pixel; 120: 12.
-    void Set_Dots_Per_Inch(int dpi);
+    void Set_Dots_Per_Inch(int dpi) { twips_per_pixel_x = twips_per_pixel_y = 1440.0 / dpi; }
 
     int screen_width_px = 1920, screen_height_px = 1080;
     double twips_per_pixel_x = 15, twips_per_pixel_y = 15;
     std::vector<std::string> fonts{"Arial", "Courier New", "Times New Roman"};
     Fake_Metrics metrics;
-    std::vector<Fake_Form*> live;  // loaded forms, in load order
+    std::vector<Fake_Form*> live;              // loaded forms, in load order
     std::vector<std::string> loaded_captions;  // every load, by designed caption
     std::vector<Message_Box_Log> message_boxes;
-    uint64_t do_events_calls = 0;
     uint64_t do_events_limit = 5'000'000;
 
-private:
+  private:
+    uint64_t do_events_calls_ = 0;
     Fake_Desktop& d_;
 };
 
 // ---- what the operator sees, and the operator ----
 struct Screen_Snapshot {
     std::string Caption;
-    std::vector<std::string> Texts;  // printed texts, in drawing order, blanks kept
+    std::vector<std::string> Texts;      // printed texts, in drawing order, blanks kept
     std::map<int, std::string> Buttons;  // shown buttons: id -> caption
     std::string Field;                   // the text box's text, if one is shown
 };
 
 class Operator {
-public:
+  public:
     explicit Operator(Fake_Desktop& d) : d_(d) {}
 
     // Conditions: the next step waits until this is on screen.
-    Operator& On_Message(int number);          // a message dialog # number, waiting
+    Operator& On_Message(int number);                       // a message dialog # number, waiting
     Operator& On_Screen(const std::string& caption_start);  // an entry screen
-    Operator& On_Message_Box();                // the system message box
-    Operator& On(std::function<bool()> condition, const std::string& what);
+    Operator& On_Message_Box();                             // the system message box
+    Operator& On(std::function<bool()> condition, const std::string& what) {
+        steps_.push_back({std::move(condition), nullptr, what});
+        return *this;
+    }
 
     // Actions on the form the last condition found.
-    Operator& Press(int control_id);           // mouse click on a control
-    Operator& Type(const std::string& text);   // keys of the main keyboard
+    Operator& Press(int control_id);          // mouse click on a control
+    Operator& Type(const std::string& text);  // keys of the main keyboard
     Operator& Key(int key_code, int character = 0, int shift = 0);
-    Operator& Alt(char letter);
-    Operator& Clear_Field();                   // Home, then Delete until empty
-    Operator& Run(std::function<void()> action);
+    Operator& Alt(char letter) {
+        return Key(std::toupper(static_cast<unsigned char>(letter)), 0, Shift_Mask::Alt);
+    }
+    Operator& Clear_Field();  // End, then Backspace until empty
+    Operator& Run(std::function<void()> action) {
+        steps_.push_back({nullptr, std::move(action), "action"});
+        return *this;
+    }
 
     bool Done() const { return steps_.empty(); }
     std::size_t Pending() const { return steps_.size(); }
@@ -301,14 +335,13 @@ public:
     Fake_Form* Current() const { return Current_Is_Live() ? current_ : nullptr; }
     bool Current_Is_Live() const;
 
-private:
+  private:
     struct Step {
-        bool Is_Condition;
-        std::function<bool()> Condition;
+        std::function<bool()> Condition;  // a step is a condition or an action
         std::function<void()> Action;
         std::string What;
     };
-    Operator& Add_Action(std::function<void()> action);
+    bool Find(const std::function<bool(const Fake_Form&)>& wanted);
     Fake_Desktop& d_;
     std::vector<Step> steps_;
     std::size_t next_ = 0;
@@ -318,19 +351,17 @@ private:
 };
 
 class Fake_Desktop {
-public:
+  public:
     Fake_Desktop();
 
     Platform& platform() { return platform_; }
 
-    // The visible, enabled form whose caption ends with "Message # n".
-    Fake_Form* Message_Form(int number) const;
-    // A visible form whose caption starts with the text.
-    Fake_Form* Form_With_Caption(const std::string& caption_start) const;
     Screen_Snapshot Snapshot(const Fake_Form& form) const;
 
     // Runs an action at a given time from now on the fake clock.
-    void At(uint32_t delay_ms, std::function<void()> action);
+    void At(uint32_t delay_ms, std::function<void()> action) {
+        timeline_.emplace(clock.elapsed_total + delay_ms, std::move(action));
+    }
     void Run_Due();
 
     Fake_Clock clock;
@@ -342,14 +373,9 @@ public:
     Operator operator_;
     std::vector<Screen_Snapshot> seen;  // what the operator looked at, in order
 
-private:
-    struct Timed {
-        uint64_t Due;
-        uint64_t Order;
-        std::function<void()> Action;
-    };
-    std::vector<Timed> timeline_;
-    uint64_t order_ = 0;
+  private:
+    // Due time -> action; actions due together run in the order they were added.
+    std::multimap<uint64_t, std::function<void()>> timeline_;
     Platform platform_;
 };
 

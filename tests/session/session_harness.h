@@ -35,29 +35,6 @@ inline std::string Replace_All(std::string s, const std::string& from, const std
     return s;
 }
 
-// Passes everything to the fake's process table, noting the fake clock at
-// each start, list and termination.
-class Timed_Processes : public Processes {
-  public:
-    explicit Timed_Processes(fake::Fake_Desktop& d) : d_(d) {}
-    uint32_t Start(const std::string& command_line, Show_State show) override {
-        start_times.push_back(d_.clock.now);
-        return d_.processes.Start(command_line, show);
-    }
-    std::vector<Process_Entry> List() override {
-        list_times.push_back(d_.clock.now);
-        return d_.processes.List();
-    }
-    void Terminate(uint32_t process_id) override {
-        terminate_times.push_back(d_.clock.now);
-        d_.processes.Terminate(process_id);
-    }
-    std::vector<uint32_t> start_times, list_times, terminate_times;
-
-  private:
-    fake::Fake_Desktop& d_;
-};
-
 // One run of the program; the viewer is beside it and connects when started.
 struct Session_Run {
     Session_Run() {
@@ -202,11 +179,12 @@ struct Session_Run {
             add("saved " +
                 (file == d.files.files.end() ? "nothing" : Replace_All(file->second, "\r\n", "|")));
         }
-        for (const auto& [what, times] : {std::pair{"listed", &processes.list_times},
-                                          std::pair{"killed", &processes.terminate_times}}) {
+        const auto& procs = d.processes;
+        for (const auto& [what, times] : {std::pair{"listed", &procs.list_times},
+                                          std::pair{"killed", &procs.terminate_times}}) {
             std::string part = what;
             for (uint32_t t : *times)
-                part += " +" + std::to_string(t - (processes.start_times.at(0) + 1));
+                part += " +" + std::to_string(t - (procs.start_times.at(0) + 1));
             if (!times->empty()) add(part);
         }
         const std::string abort = "The program aborted for the following reason: \r\n\r\n";
@@ -218,9 +196,7 @@ struct Session_Run {
     }
 
     fake::Fake_Desktop d;
-    Timed_Processes processes{d};
-    Platform platform{d.clock, d.files, processes, d.windows, d.network, d.forms};
-    Misc m{platform};
+    Misc m{d.platform()};
     fake::Operator& op = d.operator_;
 };
 
