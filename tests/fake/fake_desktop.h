@@ -59,7 +59,7 @@ class Fake_Clock : public Clock {
 // ---- files ----
 class Fake_Files : public File_System {
   public:
-    std::string Working_Directory() override { return working_directory; }
+    std::string Working_Directory() override { return "C:\\Work"; }
     std::string Native_Path(const std::string& path) override { return path; }
     bool Ordinary_File_Exists(const std::string& path) override {
         return files.count(path) && !hidden.count(path);
@@ -80,7 +80,6 @@ class Fake_Files : public File_System {
         return environment[name];
     }
 
-    std::string working_directory = "C:\\Work";
     std::map<std::string, std::string> files;  // path as the program spells it -> bytes
     std::set<std::string> hidden;              // files that exist but do not count
     std::set<std::string> folders;

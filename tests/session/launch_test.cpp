@@ -22,39 +22,30 @@ const Strings Not_Started{"There is a problem connecting with the host computer.
 const std::string Local = "#0 Local host clear 'pc-17 Accept ";
 const std::string Saved = "view pc-17; saved pc-17|builtin|5901|";
 
+// Nothing is quoted, whatever the host name or code holds.
 TEST(Command_Line, Second_Digit_Of_The_Code_Naming_Today_Grants_Control_Nothing_Is_Quoted) {
     Session_Run r;
-    r.m.Repeater_IP = "10.1.1.1";
+    r.m.Repeater_IP = "relay.example.org";
     r.m.Port_Num = "5901";
+    r.m.Host_Name = "my pc \"x\"";
     // The weekday that grants control (1 = Sunday); 0: none does.
-    const std::pair<std::string, int> cases[] = {{"1134", 1}, {"1234", 2}, {"1734", 7},
-                                                 {"9999", 0}, {"1034", 0}, {"18", 0},
-                                                 {"1", 0},    {"", 0},     {"1x34", 0}};
-    for (const auto& [code, control_on] : cases) {
-        for (int weekday = 1; weekday <= 7; ++weekday) {
-            SCOPED_TRACE("code " + code + ", weekday " + std::to_string(weekday));
-            r.d.clock.weekday = weekday;
-            r.m.Access_Code = code;
-            EXPECT_EQ(Build_Viewer_Command(r.m),
-                      (weekday == control_on ? Control_Start : View_Start) +
-                          "-proxy 10.1.1.1:5901 ID:" + code + Command_End);
+    const std::pair<std::string, int> cases[] = {{"1134", 1}, {"1234", 2}, {"1734", 7}, {"9999", 0},
+                                                 {"1034", 0}, {"18", 0},   {"1", 0},    {"", 0},
+                                                 {"1x34", 0}, {"12 4", 2}};
+    for (bool local : {false, true}) {
+        r.m.Local_Network = local;
+        for (const auto& [code, control_on] : cases) {
+            for (int weekday = 1; weekday <= 7; ++weekday) {
+                SCOPED_TRACE("code " + code + ", weekday " + std::to_string(weekday));
+                r.d.clock.weekday = weekday;
+                r.m.Access_Code = code;
+                EXPECT_EQ(Build_Viewer_Command(r.m),
+                          (weekday == control_on ? Control_Start : View_Start) +
+                              (local ? r.m.Host_Name : "-proxy relay.example.org:5901 ID:" + code) +
+                              Command_End);
+            }
         }
     }
-    r.m.Repeater_IP = "relay.example.org";
-    r.m.Access_Code = "12 4";
-    r.d.clock.weekday = 1;
-    EXPECT_EQ(Build_Viewer_Command(r.m),
-              "vncviewer -viewonly -notoolbar -autoacceptincoming -autoscaling -password qx4817 "
-              "-proxy relay.example.org:5901 ID:12 4 -dsmplugin SecureVNCPlugin.dsm");
-    // Local sessions follow the rule with the last code typed in the run.
-    r.m.Local_Network = true;
-    r.m.Host_Name = "my pc \"x\"";
-    r.m.Access_Code = "1134";
-    EXPECT_EQ(Build_Viewer_Command(r.m),
-              "vncviewer -notoolbar -autoacceptincoming -autoscaling -password qx4817 my pc \"x\" "
-              "-dsmplugin SecureVNCPlugin.dsm");
-    r.m.Access_Code = "";
-    EXPECT_EQ(Build_Viewer_Command(r.m), View_Start + "my pc \"x\"" + Command_End);
 }
 
 TEST(Session, Launch_Outcomes) {

@@ -22,7 +22,6 @@ namespace nrvnc::testing_session {
 using Strings = std::vector<std::string>;
 
 inline const std::string Code_Screen = "  Enter Remote Viewing Access Code";
-inline const std::string Default_Host = "Host Computer Name or IP Address";
 inline const std::string View_Start =
     "vncviewer -viewonly -notoolbar -autoacceptincoming -autoscaling -password qx4817 ";
 inline const std::string Control_Start =

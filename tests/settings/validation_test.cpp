@@ -53,15 +53,16 @@ TEST(Valid_Address, Repeater_Needs_Four_Numbers_From_1_To_254_A_Host_May_Be_A_Na
 TEST(Valid_Port, Exactly_Four_Decimal_Digits) {
     fake::Fake_Desktop d;
     Misc m(d.platform());
-    for (const std::string port : {"5901", "0000", "9999", "0080"}) {
-        m.Port_Num = port;
-        EXPECT_TRUE(Valid_Port(m)) << port;
-    }
-    for (const std::string& port : Strings{"590", "59a1", "59010", " 590", "590 ", "+590", "-590",
-                                           "59.1", "5e01", "", "٥٩٠١", std::string("59\0001", 4)}) {
-        m.Port_Num = port;
-        EXPECT_FALSE(Valid_Port(m)) << port;
-        EXPECT_EQ(m.Port_Num, port);
+    for (const auto& [ports, valid] :
+         {std::pair{Strings{"5901", "0000", "9999", "0080"}, true},
+          std::pair{Strings{"590", "59a1", "59010", " 590", "590 ", "+590", "-590", "59.1", "5e01",
+                            "", "٥٩٠١", std::string("59\0001", 4)},
+                    false}}) {
+        for (const std::string& port : ports) {
+            m.Port_Num = port;
+            EXPECT_EQ(Valid_Port(m), valid) << port;
+            EXPECT_EQ(m.Port_Num, port);
+        }
     }
 }
 
