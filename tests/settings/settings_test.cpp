@@ -142,74 +142,62 @@ TEST(Settings, Defaults_Prepare_The_Probe_Socket_For_The_Default_Repeater) {
     EXPECT_EQ(k.d.network.sockets_created, 1);
 }
 
-// An unreadable file gives the defaults but keeps its path for the save.
-TEST(Settings, Unreadable_File_Gives_The_Defaults_And_Is_Saved_Over) {
-    Desk k;
-    k.d.files.folders.insert(PF + "\\NRVNC");
-    k.d.files.files[PF_INI] = Lines("pc", "10.1.1.1", "1234");
-    k.d.files.unreadable.insert(PF_INI);
-    Load_Settings(k.m);
-    EXPECT_EQ(Values(k.m), Defaults);
-    k.d.files.unreadable.clear();
-    Save_Settings(k.m);
-    EXPECT_EQ(k.d.files.files[PF_INI], Lines(Default_Host, Repeater, "5901"));
-}
-
-TEST(Settings, Place_Chosen_When_None_Is_Known) {
+// With no place known, the file goes to the first folder that exists or can
+// be made (a folder that cannot is not reported). An unreadable file gives
+// the defaults but keeps its path for the save. A failed save shows message 3
+// and keeps the path, the values and the old file, with no temporary left.
+TEST(Settings, Saved_Where_Found_Or_Chosen_A_Failed_Save_Shows_Message_3) {
+    const std::string NR = PF + "\\NRVNC", Old = Lines("old", "10.1.1.1", "1234");
     struct Case {
         const char* What;
         Environment Env;
-        Strings Uncreatable;
-        bool Folder_Exists, PF_Missing;
-        std::string Expected;
+        Strings Folders, Uncreatable;
+        std::string Old_File, Refused, Expected;  // Refused: a name that cannot be written
+        bool Unreadable = false;                  // the old file cannot be read instead
     } cases[] = {
-        {"existing folder", Both, {}, true, false, PF_INI},
-        {"created under ProgramFiles", Both, {}, false, false, PF_INI},
-        {"ProgramFiles not creatable", Both, {PF + "\\NRVNC"}, false, false, LAD_INI},
-        {"neither creatable", Both, {PF + "\\NRVNC", LAD + "\\NRVNC"}, false, false, "NRVNC.INI"},
-        {"ProgramFiles unset", {{"LocalAppData", LAD}}, {}, false, false, LAD_INI},
-        {"ProgramFiles folder missing", Both, {}, false, true, LAD_INI},
+        {"existing folder", Both, {PF, LAD, NR}, {}, "", "", PF_INI},
+        {"created under ProgramFiles", Both, {PF, LAD}, {}, "", "", PF_INI},
+        {"ProgramFiles not creatable", Both, {PF, LAD}, {NR}, "", "", LAD_INI},
+        {"neither creatable", Both, {PF, LAD}, {NR, LAD + "\\NRVNC"}, "", "", "NRVNC.INI"},
+        {"ProgramFiles unset", {{"LocalAppData", LAD}}, {PF, LAD}, {}, "", "", LAD_INI},
+        {"ProgramFiles folder missing", Both, {LAD}, {}, "", "", LAD_INI},
+        {"unreadable", Both, {PF, LAD, NR}, {}, PF_INI, "", PF_INI, true},
+        {"new file unwritable",
+         {{"ProgramFiles", PF}},
+         {PF, NR},
+         {},
+         PF_INI,
+         PF_INI + ".tmp1",
+         PF_INI},
+        {"old file not replaceable", {{"ProgramFiles", PF}}, {PF, NR}, {}, PF_INI, PF_INI, PF_INI},
+        {"current folder", {}, {PF, NR}, {}, "NRVNC.INI", "NRVNC.INI.tmp1", "NRVNC.INI"},
     };
     for (const Case& c : cases) {
         SCOPED_TRACE(c.What);
         Desk k(c.Env);
-        if (c.Folder_Exists) k.d.files.folders.insert(PF + "\\NRVNC");
-        if (c.PF_Missing) k.d.files.folders.erase(PF);
-        for (const std::string& f : c.Uncreatable) k.d.files.uncreatable_folders.insert(f);
-        Set(k.m, "pc", "10.1.1.1", "1234");
-        Save_Settings(k.m);
-        EXPECT_EQ(k.m.INI_File_Path, c.Expected);
-        EXPECT_EQ(k.d.files.files[c.Expected], Lines("pc", "10.1.1.1", "1234"));
-        EXPECT_EQ(k.d.files.files.size(), 1u);
-        EXPECT_TRUE(k.d.seen.empty());  // a folder that cannot be made is not reported
-    }
-}
-
-TEST(Settings, Failed_Save_Shows_Message_3_And_Keeps_Path_Values_And_Old_File) {
-    const std::pair<std::string, std::string> cases[] = {
-        {PF_INI, PF_INI + ".tmp1"},       // the new file cannot be written
-        {PF_INI, PF_INI},                 // it cannot replace the old one
-        {"NRVNC.INI", "NRVNC.INI.tmp1"},  // no folder chosen: the current one
-    };
-    for (const auto& [path, unwritable] : cases) {
-        SCOPED_TRACE(unwritable);
-        Desk k(path == PF_INI ? Environment{{"ProgramFiles", PF}} : Environment{});
-        k.d.files.folders.insert(PF + "\\NRVNC");
-        k.d.files.files[path] = "old\r\n10.1.1.1\r\n1234\r\n";
-        k.d.files.unwritable.insert(unwritable);
+        k.d.files.folders = {c.Folders.begin(), c.Folders.end()};
+        k.d.files.uncreatable_folders = {c.Uncreatable.begin(), c.Uncreatable.end()};
+        if (!c.Old_File.empty()) k.d.files.files[c.Old_File] = Old;
+        if (c.Unreadable) k.d.files.unreadable.insert(c.Old_File);
+        k.d.files.unwritable.insert(c.Refused);
+        Load_Settings(k.m);
+        EXPECT_EQ(Values(k.m), c.Unreadable || c.Old_File.empty() ? Defaults : "old|10.1.1.1|1234");
+        k.d.files.unreadable.clear();
         Set(k.m, "pc", "10.9.9.9", "4321");
-        k.d.operator_.On_Message(3).Press(1);
+        const bool fails = !c.Refused.empty();
+        if (fails) k.d.operator_.On_Message(3).Press(1);
         Save_Settings(k.m);
         EXPECT_TRUE(k.d.operator_.Done());
-        ASSERT_FALSE(k.d.seen.empty());
         Strings lines;
-        for (const std::string& t : k.d.seen.back().Texts)
-            if (t.find_first_not_of(' ') != std::string::npos) lines.push_back(t);
-        EXPECT_EQ(lines, (Strings{"There was an error openning file " + path + ".",
-                                  "Error # 70  Permission denied"}));
-        EXPECT_EQ(k.m.INI_File_Path, path);
+        for (const auto& shown : k.d.seen)
+            for (const std::string& t : shown.Texts)
+                if (t.find_first_not_of(' ') != std::string::npos) lines.push_back(t);
+        const Strings failed{"There was an error openning file " + c.Expected + ".",
+                             "Error # 70  Permission denied"};
+        EXPECT_EQ(lines, fails ? failed : Strings{});
+        EXPECT_EQ(k.m.INI_File_Path, c.Expected);
         EXPECT_EQ(Values(k.m), "pc|10.9.9.9|4321");
-        EXPECT_EQ(k.d.files.files[path], "old\r\n10.1.1.1\r\n1234\r\n");
+        EXPECT_EQ(k.d.files.files[c.Expected], fails ? Old : Lines("pc", "10.9.9.9", "4321"));
         EXPECT_EQ(k.d.files.files.size(), 1u);  // no temporary file left
         EXPECT_FALSE(k.m.MsgBox_Loaded);
     }
