@@ -31,16 +31,14 @@ Strings Rejected(const std::string& value, const std::string& what, const std::s
             "Would you like to re-enter the " + again + "?",
             "If you choose not to the program will end."};
 }
-std::string Code_Caption(const std::string& ip, const std::string& port) {
-    return Code_Screen + " - Repeater IP : " + ip + "   Port # " + port;
-}
 bool Offers_Edits(const fake::Screen_Snapshot& s) {
     return s.Buttons.count(13) + s.Buttons.count(12) == 2;  // Edit IP, Edit Port #
 }
 // The code screen shown last: its caption, and whether it offers the edits.
 std::function<void(Session_Run&)> Code_Screen_Shows(std::string ip, std::string port, bool edits) {
     return [=](Session_Run& r) {
-        EXPECT_EQ(r.d.seen.back().Caption, Code_Caption(ip, port));
+        EXPECT_EQ(r.d.seen.back().Caption,
+                  Code_Screen + " - Repeater IP : " + ip + "   Port # " + port);
         EXPECT_EQ(Offers_Edits(r.d.seen.back()), edits);
     };
 }
