@@ -12,20 +12,14 @@
 namespace nrvnc {
 namespace {
 
-class Housekeeping : public ::testing::Test {
-  protected:
-    Housekeeping() {
-        d.processes.running = {{"VNCVIEWER.EXE", 4001},
-                               {"vncviewer.exe", 4002},
-                               {"old-VncViewer.exe.bak", 4003},
-                               {"viewer.exe", 4004},
-                               {"vncviewer.exe", 0}};  // never to be ended
-    }
+TEST(Housekeeping, Find_Process_Needs_The_Name_Contained_Without_Case_And_The_Exact_ID) {
     fake::Fake_Desktop d;
     Misc m{d.platform()};
-};
-
-TEST_F(Housekeeping, Find_Process_Needs_The_Name_Contained_Without_Case_And_The_Exact_ID) {
+    d.processes.running = {{"VNCVIEWER.EXE", 4001},
+                           {"vncviewer.exe", 4002},
+                           {"old-VncViewer.exe.bak", 4003},
+                           {"viewer.exe", 4004},
+                           {"vncviewer.exe", 0}};  // never to be ended
     const std::tuple<std::string, uint32_t, bool> cases[] = {
         {"vncviewer.exe", 4001, true},   // differs only in letter case
         {"vncviewer.exe", 4003, true},   // contained in a longer name
