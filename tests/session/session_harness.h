@@ -5,6 +5,7 @@
 
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <functional>
 #include <map>
 #include <new>
@@ -120,16 +121,6 @@ struct Session_Run {
         action->second();
     }
 
-    // Main until the program ends; a run that waits forever fails the test.
-    int Run() {
-        try {
-            return Main(m);
-        } catch (const fake::Fake_Stuck& stuck) {
-            ADD_FAILURE() << "the program waited forever: " << stuck.What;
-            return -1;
-        }
-    }
-
     // The printed lines of the last message # number shown, blank rows left out.
     Strings Message_Lines(int number) const {
         const std::string caption_end = "Message # " + std::to_string(number);
@@ -143,10 +134,9 @@ struct Session_Run {
         return {"never shown: " + caption_end};
     }
 
-    int Count(const Strings& log, const std::string& start) const {
-        int n = 0;
-        for (const std::string& entry : log) n += entry.starts_with(start);
-        return n;
+    static int Count(const Strings& log, const std::string& start) {
+        return static_cast<int>(std::count_if(log.begin(), log.end(),
+                                              [&](const auto& e) { return e.starts_with(start); }));
     }
 
     // A viewer command line without its constant parts.
@@ -215,7 +205,12 @@ inline void Play_Flows(const std::vector<Flow>& flows) {
         Session_Run r;
         r.Play(f.Script);
 
-        const int status = r.Run();
+        int status = -1;  // Main until the program ends; a run that waits forever fails
+        try {
+            status = Main(r.m);
+        } catch (const fake::Fake_Stuck& stuck) {
+            ADD_FAILURE() << "the program waited forever: " << stuck.What;
+        }
 
         EXPECT_TRUE(r.op.Done()) << "operator steps left: " << r.op.Pending();
         EXPECT_EQ(r.d.windows.taskbar_commands, (std::vector<int>{419, 416}));
