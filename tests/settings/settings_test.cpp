@@ -134,9 +134,8 @@ TEST(Settings, Defaults_Prepare_The_Probe_Socket_For_The_Default_Repeater) {
     EXPECT_TRUE(k.d.network.connections.empty());  // prepared, not connected
     frmCommunications(k.m).Winsock1().Connect();
     ASSERT_EQ(k.d.network.connections.size(), 1u);
-    EXPECT_EQ(
-        k.d.network.connections[0].Host + ":" + std::to_string(k.d.network.connections[0].Port),
-        Repeater + ":5901");
+    EXPECT_EQ(k.d.network.connections[0].Host, Repeater);
+    EXPECT_EQ(k.d.network.connections[0].Port, 5901);
     Set_Default_Settings(k.m);  // a connected socket is closed first
     EXPECT_TRUE(k.d.network.connections[0].Closed.has_value());
     EXPECT_EQ(k.d.network.sockets_created, 1);
@@ -229,10 +228,8 @@ TEST(Settings, Save_Cut_Off_At_Any_Point_Leaves_Old_Or_New_Settings) {
                 ++crashes;
             }
             const std::string& now = k.d.files.files[place];
-            EXPECT_TRUE(now == old_bytes || now == new_bytes) << "file holds \"" << now << "\"";
-            if (completed) {
-                EXPECT_EQ(now, new_bytes);
-            }
+            // a completed save leaves the new settings
+            EXPECT_TRUE(now == new_bytes || (!completed && now == old_bytes)) << "holds " << now;
             // The next run reads old or new settings, whatever was left beside.
             k.d.files.crash_at_point = -1;
             Misc next(k.d.platform());
