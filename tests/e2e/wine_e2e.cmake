@@ -20,10 +20,9 @@ add_test(NAME e2e.wine.cleanup
 set_tests_properties(e2e.wine.setup PROPERTIES FIXTURES_SETUP wine_desktop TIMEOUT 180 RUN_SERIAL TRUE)
 set_tests_properties(e2e.wine.cleanup PROPERTIES FIXTURES_CLEANUP wine_desktop TIMEOUT 60)
 
+nrvnc_python_cases(e2e.wine wine_e2e_test.py Wine_Program 180
+    "NRVNC_WINE_BIN=${NRVNC_WINDOWS_BIN_X86_64}/NRVNC_e2e.exe;NRVNC_WINE_VIEWER=${NRVNC_WINDOWS_BIN_X86_64}/vncviewer.exe;NRVNC_WINE_STATE=${wine_state};NRVNC_TOOLS_DIR=$<TARGET_FILE_DIR:nrvnc-repeater>"
+    ${e2e_scenarios})
 foreach(t ${e2e_scenarios})
-    add_test(NAME e2e.wine.${t}
-             COMMAND /usr/bin/python3 ${CMAKE_CURRENT_SOURCE_DIR}/wine_e2e_test.py Wine_Program.${t})
-    set_tests_properties(e2e.wine.${t} PROPERTIES
-        ENVIRONMENT "NRVNC_WINE_BIN=${NRVNC_WINDOWS_BIN_X86_64}/NRVNC_e2e.exe;NRVNC_WINE_VIEWER=${NRVNC_WINDOWS_BIN_X86_64}/vncviewer.exe;NRVNC_WINE_STATE=${wine_state};NRVNC_TOOLS_DIR=$<TARGET_FILE_DIR:nrvnc-repeater>"
-        FIXTURES_REQUIRED wine_desktop TIMEOUT 180 RUN_SERIAL TRUE)
+    set_tests_properties(e2e.wine.${t} PROPERTIES FIXTURES_REQUIRED wine_desktop)
 endforeach()
