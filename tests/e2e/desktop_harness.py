@@ -37,8 +37,10 @@ def claim_loopback_network():
     socket, bound on its .254 address, is the claim; keep it open."""
     rng = random.Random("%d-%f" % (os.getpid(), time.time()))
     for _ in range(500):
-        # Clear of 127.0.x.x and 127.1.x.x, where fixed demos listen.
-        net = "127.%d.%d" % (rng.randrange(2, 255), rng.randrange(0, 256))
+        # Clear of 127.0.x.x and 127.1.x.x, where fixed demos listen; every
+        # number from 1 to 254, as NRVNC takes only such addresses for the
+        # repeater (127.31.0.1 would be replaced by the built-in one).
+        net = "127.%d.%d" % (rng.randrange(2, 255), rng.randrange(1, 255))
         claim = socket.socket()
         try:
             claim.bind((net + ".254", CLAIM_PORT))
