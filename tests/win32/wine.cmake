@@ -30,12 +30,8 @@ foreach(subject ${NRVNC_WINE_TEST_SUBJECTS})
     set_tests_properties(wine.test_${subject} PROPERTIES FIXTURES_REQUIRED wine TIMEOUT 300)
 endforeach()
 
-set(expect_program "")
-if(EXISTS ${CMAKE_SOURCE_DIR}/app/nrvnc_win32_main.cpp)
-    set(expect_program --expect NRVNC.exe)
-endif()
 add_test(NAME windows.programs
          COMMAND ${Python3_EXECUTABLE} ${CMAKE_CURRENT_LIST_DIR}/check_windows_programs.py
-                 ${expect_program}
+                 --expect NRVNC.exe
                  --x86_64 ${CMAKE_BINARY_DIR}/windows-x86_64
                  --i686 ${CMAKE_BINARY_DIR}/windows-i686)

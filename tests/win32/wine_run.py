@@ -5,14 +5,13 @@ Usage:
   wine_run.py --prefix DIR --stop      end its wineserver, display and programs
   wine_run.py --prefix DIR [--ftp] PROGRAM.exe [ARGUMENTS...]
 
-The Wine desktop is the one the whole-program runs use (tests/e2e/wine_desktop.py:
-a fresh prefix, its own Xvfb with openbox and wineserver, WINEDEBUG=-all, no
-mono or gecko installers, no menu entries, "Courier New" replaced by
-"Liberation Mono"). It lives in the build tree, never in the user's home:
-each test run has one of its own, DIR/run-<pid>-<start>, named after the
-process that runs the tests (ctest, or the shell for runs by hand; --prefix
-may also name such a folder itself), so two runs in one build folder at once
-do not meet; --setup removes the desktops of runs that have ended.
+The Wine desktop is the one the whole-program runs use (a fresh prefix, its
+own Xvfb with openbox and wineserver: tests/e2e/wine_desktop.py). It lives
+in the build tree, never in the user's home: each test run has one of its
+own, DIR/run-<pid>-<start>, named after the process that runs the tests
+(ctest, or the shell for runs by hand; --prefix may also name such a folder
+itself), so two runs in one build folder at once do not meet; --setup
+removes the desktops of runs that have ended.
 
 --ftp starts the loopback FTP server (tests/support/ftp_server.py) on a free
 port with a fresh root folder and passes NRVNC_TEST_FTP_PORT and
