@@ -60,11 +60,15 @@ def ended_runs(base):
     return found
 
 
+# The WINE* variables of every Windows run (wine_desktop.py takes them from here):
+# no mono or gecko installers, no menu entries.
 def wine_environment(prefix):
     return dict(WINEPREFIX=prefix, WINEDEBUG="-all",
                 WINEDLLOVERRIDES="mscoree,mshtml=;winemenubuilder.exe=d", WINEARCH="win64")
 
 
+# The loopback FTP server on a free port, with a fresh root folder; its port
+# and root go into the program's environment.
 def start_ftp_server(env, scratch):
     root = os.path.join(scratch, "ftp-root")
     os.makedirs(root)
