@@ -3,7 +3,6 @@
 // and what only Windows does.
 #include <gtest/gtest.h>
 
-#include <algorithm>
 #include <atomic>
 #include <thread>
 
