@@ -3,6 +3,5 @@
 # program.
 target_sources(test_${subject} PRIVATE ${CMAKE_CURRENT_LIST_DIR}/../support/services_contract.cpp)
 add_executable(nrvnc_child WIN32 ${CMAKE_CURRENT_LIST_DIR}/nrvnc_child.cpp)
-target_link_libraries(nrvnc_child PRIVATE nrvnc_win32_services)
 add_dependencies(test_${subject} nrvnc_child)
 target_link_libraries(test_${subject} PRIVATE ws2_32 wininet)

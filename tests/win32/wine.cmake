@@ -1,13 +1,14 @@
 # The Windows tests, run from the Linux build (included by tests/CMakeLists.txt
 # when the Windows builds are on):
-#   wine.prefix           makes the test run's own Wine prefix (a fixture), in
-#                         wine-prefix/run-<ctest's pid>-<its start> of this build
-#                         folder: two runs at once have two (see wine_run.py);
+#   wine.prefix           makes the test run's own Wine desktop (a fixture: prefix,
+#                         Xvfb with openbox, wineserver, as the whole-program runs
+#                         have), in wine-prefix/run-<ctest's pid>-<its start> of
+#                         this build folder: two runs at once have two (see wine_run.py);
 #   wine.test_<subject>   one per Windows test program, run under Wine;
-#   wine.prefix_stop      ends the prefix's wineserver afterwards;
+#   wine.prefix_stop      ends the desktop's wineserver and display afterwards;
 #   windows.programs      the file headers and import lists of every program.
 # A subject folder may hold a file wine_run_options with options for the
-# runner (--ftp, --xvfb: see wine_run.py).
+# runner (--ftp: see wine_run.py).
 # The system Python: it has pyftpdlib (python3-pyftpdlib).
 set(Python3_EXECUTABLE /usr/bin/python3)
 set(wine_prefix ${CMAKE_BINARY_DIR}/wine-prefix)
@@ -29,12 +30,8 @@ foreach(subject ${NRVNC_WINE_TEST_SUBJECTS})
     set_tests_properties(wine.test_${subject} PROPERTIES FIXTURES_REQUIRED wine TIMEOUT 300)
 endforeach()
 
-set(expect_program "")
-if(EXISTS ${CMAKE_SOURCE_DIR}/app/nrvnc_win32_main.cpp)
-    set(expect_program --expect NRVNC.exe)
-endif()
 add_test(NAME windows.programs
          COMMAND ${Python3_EXECUTABLE} ${CMAKE_CURRENT_LIST_DIR}/check_windows_programs.py
-                 ${expect_program}
+                 --expect NRVNC.exe
                  --x86_64 ${CMAKE_BINARY_DIR}/windows-x86_64
                  --i686 ${CMAKE_BINARY_DIR}/windows-i686)
