@@ -6,9 +6,11 @@
 # Each Desktop owns a loopback network 127.a.b.0/24 (claimed by a socket
 # bound on its .254 while it lives), so runs at the same time never meet.
 # Its peers listen there: ip(1) the repeater, ip(2) a repeater that is down,
-# ip(3) the VNC server, ip(4) the internet check, ip(5) the FTP server, ip(6)
-# the built-in repeater (nothing), ip(9) a host where nothing listens; the
-# environment of every program it starts points nrvnc_e2e at them.
+# ip(3) the VNC server, ip(4) the internet check, ip(5) the FTP server until
+# one is started (nothing; a started one is tests/support/ftp_server.py on
+# 127.0.0.1 at a free port), ip(6) the built-in repeater (nothing), ip(9) a
+# host where nothing listens; the environment of every program it starts
+# points nrvnc_e2e at them.
 #
 # Used by the whole-program tests, scripts/demo.py and bench/.
 
@@ -16,16 +18,15 @@ import os
 import random
 import re
 import select
-import shutil
 import signal
 import socket
 import subprocess
-import sys
 import tempfile
 import threading
 import time
 
 PYTHON = "/usr/bin/python3"
+FTP_SERVER = os.path.join(os.path.dirname(os.path.abspath(__file__)), "..", "support", "ftp_server.py")
 CLAIM_PORT = 47999
 CHECK_PORT = 18111
 FTP_PORT = 2121  # where the download looks before an FTP server is started
@@ -107,25 +108,22 @@ class Listener:
 
 
 class Desktop:
-    def __init__(self, work_dir, screen="1280x800x24", dpi=96):
+    def __init__(self, work_dir, display=None, own_network=True):
+        """On an Xvfb of its own, or on a running `display` (not ended by close());
+        without a network of its own its peers listen on 127.0.0.1 and 127.1.1.x,
+        as the demo's program expects."""
         self.work_dir, self.procs, self.logs, self.web = work_dir, [], [], None
+        self.net = self.claim = None
+        self.repeater_ip, self.vnc_ip, self.default_repeater = "127.1.1.1", "127.1.1.3", "localhost"
         self.env = dict(os.environ)
-        self._own_network()
-        self.display = self.env["DISPLAY"] = self._launch_xvfb(screen, dpi)
+        if own_network:
+            self._own_network()
+        self.display = self.env["DISPLAY"] = display or self._launch_xvfb("1280x800x24")
+        DISPLAYS.add(self.display)
 
     @classmethod
     def attach(cls, display, work_dir, own_network=False):
-        """A Desktop on a running display (not ended by close()); without a network
-        of its own its peers listen on 127.0.0.1, as the demo's program expects."""
-        d = cls.__new__(cls)
-        d.work_dir, d.procs, d.logs, d.web, d.display = work_dir, [], [], None, display
-        d.net = d.claim = None
-        d.repeater_ip, d.vnc_ip, d.default_repeater = "127.1.1.1", "127.1.1.3", "localhost"
-        d.env = dict(os.environ, DISPLAY=display)
-        if own_network:
-            d._own_network()
-        DISPLAYS.add(display)
-        return d
+        return cls(work_dir, display, own_network)
 
     def _own_network(self):
         self.net, self.claim = claim_loopback_network()
@@ -138,7 +136,7 @@ class Desktop:
         """Address n of this desktop's own loopback network, else 127.0.0.1."""
         return "%s.%d" % (self.net, n) if self.net else "127.0.0.1"
 
-    def _launch_xvfb(self, screen, dpi):
+    def _launch_xvfb(self, screen):
         # Xvfb takes a free display itself and names it when it is ready.
         # Without -noreset it starts afresh whenever its last client leaves,
         # and a program connecting just then is turned away.
@@ -146,7 +144,7 @@ class Desktop:
         log = open(os.path.join(self.work_dir, "Xvfb.log"), "ab")
         self.logs.append(log)
         p = subprocess.Popen(["Xvfb", "-displayfd", str(told), "-screen", "0", screen,
-                              "-dpi", str(dpi), "-nolisten", "tcp", "-noreset", "-ac"],
+                              "-dpi", "96", "-nolisten", "tcp", "-noreset", "-ac"],
                              stdout=subprocess.DEVNULL, stderr=log, pass_fds=(told,))
         os.close(told)
         number = b""  # the digits and the newline may come in separate writes
@@ -184,7 +182,7 @@ class Desktop:
         with a repeater if `repeater` (code, address, server port) is given.
         The screen is then self.remote_display."""
         if not display:
-            display = self._launch_xvfb(screen, 96)
+            display = self._launch_xvfb(screen)
             subprocess.run(["display", "-display", display, "-window", "root", "-size", "8x8",
                             "xc:" + colour], timeout=30, stdout=subprocess.DEVNULL,
                            stderr=subprocess.DEVNULL)
@@ -216,24 +214,22 @@ class Desktop:
         return self.start_remote_desktop(None, repeater=(code, repeater, server_port),
                                          display=self.display)
 
-    def start_ftp_server(self, repeater_dat, user="norvaneadmin", password="Rk7wTQmb"):
+    def start_ftp_server(self, repeater_dat):
+        """Serves VNCRepeater/Repeater.Dat holding `repeater_dat` (no folder when
+        None) to the program's user; nrvnc_e2e started after this looks there."""
         root = tempfile.mkdtemp(prefix="ftp-", dir=self.work_dir)
         if repeater_dat is not None:
             os.makedirs(os.path.join(root, "VNCRepeater"))
             with open(os.path.join(root, "VNCRepeater", "Repeater.Dat"), "wb") as f:
                 f.write(repeater_dat)
-        host = self.ip(5)
-        port = free_port(host)  # a port of its own: a Desktop may start several
-        script = ("import sys\nfrom pyftpdlib import authorizers, handlers, servers\n"
-                  "a = authorizers.DummyAuthorizer()\n"
-                  "a.add_user(sys.argv[1], sys.argv[2], sys.argv[3], perm='elr')\n"
-                  "handlers.FTPHandler.authorizer = a\n"
-                  "servers.FTPServer((sys.argv[5], int(sys.argv[4])), handlers.FTPHandler).serve_forever()\n")
-        self.start([PYTHON, "-c", script, user, password, root, str(port), host], name="ftp")
-        if not wait_port(host, port, 10):
+        # It names its port first and runs until its standard input closes.
+        p = subprocess.Popen([PYTHON, FTP_SERVER, root, "Rk7wTQmb"], stdin=subprocess.PIPE,
+                             stdout=subprocess.PIPE, start_new_session=True)
+        self.procs.append(p)
+        port = p.stdout.readline().strip() if select.select([p.stdout], [], [], 10)[0] else b""
+        if not port.isdigit():
             raise RuntimeError("FTP server did not come up")
-        self.env["NRVNC_FTP_PORT"] = str(port)
-        return port
+        self.env.update(NRVNC_E2E_FTP_SERVER="127.0.0.1", NRVNC_FTP_PORT=port.decode())
 
     def start_internet(self, port=CHECK_PORT):
         """Answers the internet check; nrvnc_e2e started after this looks there."""
@@ -249,12 +245,6 @@ class Desktop:
             raise RuntimeError("openbox did not come up")
         time.sleep(0.2)
         return p
-
-    def wm_state(self, wid):
-        """The WM_STATE of a client window: "Normal", "Iconic", or None."""
-        m = re.search(r"window state: (\w+)", self.run("xprop", "-id", str(wid), "WM_STATE",
-                                                       check=False))
-        return m.group(1) if m else None
 
     def close(self):
         if self.web:
@@ -273,7 +263,7 @@ class Desktop:
                 p.wait()
         for log in self.logs:
             log.close()
-        if getattr(self, "claim", None):
+        if self.claim:
             self.claim.close()
 
     # ---- windows ----
@@ -322,19 +312,17 @@ class Desktop:
                 for key, label in (("x", "Absolute upper-left X"), ("y", "Absolute upper-left Y"),
                                    ("w", "Width"), ("h", "Height"))}
 
-    def children(self, wid):
-        return self.windows("-id %d" % wid, "-children")
-
     def click_button(self, wid, caption):
         """Clicks the button of the form whose shown caption is `caption`."""
-        for child, name in self.children(wid):
+        children = self.windows("-id %d" % wid, "-children")
+        for child, name in children:
             if name.strip() == caption.strip():
                 g = self.geometry(child)
                 self.run("xdotool", "mousemove", "--sync", str(g["x"] + g["w"] // 2),
                          str(g["y"] + g["h"] // 2), "click", "1")
                 time.sleep(0.2)
                 return
-        raise AssertionError("no button %r in window %#x: %s" % (caption, wid, self.children(wid)))
+        raise AssertionError("no button %r in window %#x: %s" % (caption, wid, children))
 
     def screenshot(self, path):
         self.run("import", "-display", self.display, "-window", "root", path)

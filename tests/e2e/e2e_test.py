@@ -32,15 +32,14 @@ class Xvfb_Driver(Driver):
             os.makedirs(folder)
         self.d = Desktop(self.dir)
         self.nrvnc, self.installed, self.program, self.viewer_folder = None, [], BIN, self.work
-        self.window_manager = None
 
     def viewers(self):
         return pids_of("vncviewer", self.viewer_folder)
 
-    def start_nrvnc(self, internet=True, viewer_env=None, window_manager=False):
-        if window_manager and not self.window_manager:
-            self.window_manager = self.d.start_window_manager()
-        if internet and not self.d.web:
+    def start_nrvnc(self, viewer_env=None, window_manager=False):
+        if window_manager:
+            self.d.start_window_manager()
+        if not self.d.web:
             self.d.start_internet()
         env = {"ProgramFiles": self.program_files, "LocalAppData": self.local_app_data,
                "HOME": self.dir, "NRVNC_VIEWER_RECORD": os.path.join(self.dir, "viewer.args"),
@@ -50,14 +49,6 @@ class Xvfb_Driver(Driver):
 
     def click(self, w, caption):
         self.d.click_button(w, caption)
-
-    def another_program(self):
-        """With openbox, another program's window, open before NRVNC starts."""
-        self.window_manager = self.d.start_window_manager()
-        self.d.start(["xmessage", "-title", "Another program", "Another program"])
-        other = self.d.wait_for(r"^Another program$")
-        self.assertEqual(self.d.wm_state(other), "Normal")
-        return other
 
 
 class Whole_Program(Scenarios, Xvfb_Driver):

@@ -61,9 +61,9 @@ class Wine_Program(Scenarios, Driver):
     def viewers(self):
         return self.wine.windows_processes("vncviewer.exe")
 
-    def start_nrvnc(self, internet=True, viewer_env=None, window_manager=False):
+    def start_nrvnc(self, viewer_env=None, window_manager=False):
         # openbox manages the Wine desktop all the time.
-        if internet and not self.d.web:
+        if not self.d.web:
             self.d.start_internet()
         env = {"NRVNC_VIEWER_HOLD_STATUS_MS": "700",
                "NRVNC_VIEWER_RECORD": "Z:" + os.path.join(self.dir, "viewer.args")}
@@ -84,9 +84,6 @@ class Wine_Program(Scenarios, Driver):
         self.assertGreater(len(centres), BUTTONS[caption], "buttons found at %s" % (centres,))
         x, y = centres[BUTTONS[caption]]
         self.d.run("xdotool", "mousemove", "--window", str(w), str(x), str(y), "click", "1")
-
-    def another_program(self):
-        return None  # see Scenarios.other_window_is
 
 
 if __name__ == "__main__":

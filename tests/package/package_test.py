@@ -4,12 +4,12 @@ import glob, os, re, signal, struct, subprocess, sys, tempfile, unittest, zipfil
 
 sys.path.insert(0, os.path.join(os.path.dirname(os.path.abspath(__file__)), "..", "e2e"))
 from desktop_harness import Desktop, pids_of  # noqa: E402
+from scenarios import session_to  # noqa: E402
 from wine_desktop import Wine_Desktop, unix_path  # noqa: E402
 
 RELEASE, TESTS = os.environ.get("NRVNC_RELEASE_DIR", ""), os.environ.get("NRVNC_PACKAGE_TESTS", "")
 I686, X86_64 = (os.path.join(os.environ.get("NRVNC_WINDOWS_BIN_" + arch, ""), "NRVNC.exe")
                 for arch in ("I686", "X86_64"))
-MSG_0, HOST_SCREEN = r"^  Norvane  ---  Message # 0$", r"^  Enter Host Name or IP Address  $"
 UNINSTALL = r"HKLM\Software\Microsoft\Windows\CurrentVersion\Uninstall"
 X86_FOLDER, X64_FOLDER = r"C:\Program Files (x86)\NRVNC", r"C:\Program Files\NRVNC"
 
@@ -21,14 +21,6 @@ def artifact(pattern):
 
 def read(path):
     return open(path, "rb").read()
-
-
-def local_session(d, host):
-    d.key(d.wait_for(MSG_0, timeout=60), "alt+l")
-    w = d.wait_for(HOST_SCREEN)
-    d.key(w, "Return")  # empties the field
-    d.type(w, host)
-    d.key(w, "alt+a")
 
 
 def shortcut(path):
@@ -61,7 +53,7 @@ class Deb(unittest.TestCase):
                 d.start_remote_desktop("#12ab34")
                 nrvnc = d.start([os.path.join(root, "usr/bin/nrvnc")], cwd=tmp, name="nrvnc",
                                 env={"HOME": tmp, "LocalAppData": os.path.join(tmp, "data")})
-                local_session(d, d.vnc_ip)
+                session_to(d, d.vnc_ip, timeout=60)
                 d.wait_for(r" - TigerVNC$", timeout=30)
                 self.assertEqual(nrvnc.wait(30), 0)
                 # The viewer that runs is the adapter beside the real program, not one on PATH.
@@ -134,7 +126,7 @@ class Msi(unittest.TestCase):
             host = d.vnc_ip
             d.start_vnc_server(host, 5900)
             nrvnc = self.wine.start_program(target, folder)
-            local_session(d, host)
+            session_to(d, host, timeout=60)
             d.wait_for(r"^%s - NRVNC test viewer$" % re.escape(host), timeout=30)
             self.assertEqual(nrvnc.wait(30), 0)
         finally:
