@@ -22,7 +22,7 @@ TOOLS = os.environ.get("NRVNC_TOOLS_DIR", "")
 class Xvfb_Driver(Driver):
     """nrvnc on an Xvfb of its own, with fresh folders, for each case."""
     TOOLS, VIEWER = TOOLS, os.path.join(TOOLS, "vncviewer")
-    OTHER_PROGRAM = (None, ["k", "e"])  # xev, whose keys can be read back
+    OTHER_PROGRAM = (["xev", "-event", "keyboard"], r"^Event Tester$")
 
     def setUp(self):
         self.dir = tempfile.mkdtemp(prefix="nrvnc-e2e-")

@@ -92,9 +92,13 @@ class Scenarios:
         d = self.d
         d.start_vnc_server()
         self.install_viewer()
-        self.start_nrvnc()
+        self.start_nrvnc(window_manager=True)
         w = d.wait_for(MSG % 0)
         self.shot("01-network-question")
+        # The operator turns to another program while the question waits: it
+        # keeps the keyboard, the question stays above it and waits.
+        self.assertEqual(d.turn_to_another_program(w, MSG % 0, self.OTHER_PROGRAM),
+                         (True, True, True))
         self.click(w, "Local")
         w = d.wait_for(HOST_SCREEN)
         self.shot("02-host-name")
@@ -139,16 +143,6 @@ class Scenarios:
         self.assertEqual(sorted(os.listdir(self.work)), sorted(["NRVNC.INI"] + self.installed))
         self.assertFalse(os.path.exists(os.path.join(self.program_files, "NRVNC")))
 
-    def test_viewer_missing_shows_message_3_and_ends(self):
-        self.start_nrvnc()
-        w = self.d.wait_for(MSG % 3)
-        self.shot("06-viewer-missing")
-        self.d.key(w, "Return")
-        self.assertEqual(self.wait_end(), 0)
-        for folder in (self.program_files, self.local_app_data):
-            self.assertFalse(os.path.exists(os.path.join(folder, "NRVNC")), "nothing saved")
-        self.assertEqual(sorted(os.listdir(self.work)), sorted(self.installed))
-
     def test_rejected_host_name_is_restored_and_the_failed_viewer_ended(self):
         d = self.d
         # A file where the settings folder would go: it cannot be made
@@ -177,13 +171,11 @@ class Scenarios:
                          d.default_repeater.encode())
         self.assertEqual(self.file_bytes(self.program_files, "NRVNC"), b"in the way")
 
-    def test_escape_and_exit_on_every_screen(self):
+    def test_failed_download_then_the_edit_screens_and_exit_program(self):
         d = self.d
         self.install_viewer()
         d.start_ftp_server(None)  # no folder: the download fails
         self.start_nrvnc()
-        d.key(d.wait_for(MSG % 0), "alt+l")
-        d.key(d.wait_for(HOST_SCREEN), "Escape")
         d.key(d.wait_for(MSG % 0), "alt+i")
         w = d.wait_for(MSG % 3, timeout=30)  # the FTP folder is missing
         self.shot("09-download-failed")
@@ -199,18 +191,8 @@ class Scenarios:
             w = d.wait_for(screen)
             self.shot(shot)
             d.key(w, "Escape")
-        d.key(d.wait_for(CODE_SCREEN), "Escape")
-        d.key(d.wait_for(MSG % 0), "alt+l")
-        self.click(d.wait_for(HOST_SCREEN), "Exit Program")
+        self.click(d.wait_for(CODE_SCREEN), "Exit Program")
         self.assertEqual(self.wait_end(), 0)
         self.assertFalse(os.path.exists(os.path.join(self.program_files, "NRVNC")),
                          "Exit Program saves nothing")
         self.assertEqual(self.viewer_command_lines(), [])
-
-    def test_a_waiting_dialog_leaves_the_keyboard_to_the_program_the_operator_turned_to(self):
-        self.install_viewer()
-        self.start_nrvnc(window_manager=True)
-        dialog = self.d.wait_for(MSG % 0)
-        other, keys = self.OTHER_PROGRAM
-        self.assertEqual(self.d.turn_to_another_program(dialog, MSG % 0, other),
-                         (True, True, keys, True))

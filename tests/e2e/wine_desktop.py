@@ -165,12 +165,6 @@ class Wine_Desktop:
         return self.desktop.start(["wine", exe], env=env, cwd=cwd,
                                   name=name or os.path.splitext(os.path.basename(exe))[0])
 
-    def program_folder(self, variable):
-        """The prefix's folder behind ProgramFiles or LocalAppData, on the Linux side."""
-        places = {"ProgramFiles": "Program Files",
-                  "LocalAppData": "users/%s/AppData/Local" % os.environ.get("USER", "root")}
-        return os.path.join(self.prefix, "drive_c", places[variable])
-
     def windows_processes(self, name):
         """Unix process IDs of running Windows programs of this prefix called
         `name` (e.g. vncviewer.exe), started with or without the extension."""

@@ -13,7 +13,7 @@ import unittest
 
 sys.path.insert(0, os.path.dirname(os.path.abspath(__file__)))
 from scenarios import Driver, Scenarios  # noqa: E402
-from wine_desktop import Wine_Desktop, button_centres, run_folder, start_menus_seen  # noqa: E402
+from wine_desktop import Wine_Desktop, button_centres, run_folder, start_menus_seen, unix_path  # noqa
 
 BIN = os.environ.get("NRVNC_WINE_BIN", "")
 VIEWER = os.environ.get("NRVNC_WINE_VIEWER", "")
@@ -33,7 +33,7 @@ class Wine_Program(Scenarios, Driver):
     # Wine keeps the order of its own windows only: the other program must be
     # a Windows program too. Its keys cannot be read back; the focus it keeps
     # says where they go.
-    OTHER_PROGRAM = ((["wine", "notepad"], r"Notepad$"), None)
+    OTHER_PROGRAM = (["wine", "notepad"], r"Notepad$")
     VIEWER_NAME = "vncviewer "  # GetCommandLineA gives the program's name too
 
     def setUp(self):
@@ -42,8 +42,10 @@ class Wine_Program(Scenarios, Driver):
         self.work = os.path.join(self.dir, "work")
         os.makedirs(self.work)
         self.d = self.wine.attach(self.dir, own_network=True)
-        self.program_files = self.wine.program_folder("ProgramFiles")
-        self.local_app_data = self.wine.program_folder("LocalAppData")
+        # Wine sets ProgramFiles and LocalAppData itself, whatever the environment says.
+        user = os.environ.get("USER", "root")
+        self.program_files = unix_path(self.wine.prefix, r"C:\Program Files")
+        self.local_app_data = unix_path(self.wine.prefix, r"C:\users\%s\AppData\Local" % user)
         self.clear_settings()
         shutil.copy(BIN, os.path.join(self.work, "NRVNC.exe"))
         self.nrvnc, self.installed = None, ["NRVNC.exe"]
