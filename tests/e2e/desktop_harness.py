@@ -36,10 +36,9 @@ DISPLAYS = set()  # the displays of the Desktops of this process
 def claim_loopback_network():
     """("127.a.b", socket): a loopback network no other Desktop holds. The
     socket, bound on its .254 address, is the claim; keep it open."""
-    rng = random.Random("%d-%f" % (os.getpid(), time.time()))
     for _ in range(500):
         # Clear of 127.0.x.x and 127.1.x.x, where fixed demos listen.
-        net = "127.%d.%d" % (rng.randrange(2, 255), rng.randrange(0, 256))
+        net = "127.%d.%d" % (random.randrange(2, 255), random.randrange(0, 256))
         claim = socket.socket()
         try:
             claim.bind((net + ".254", CLAIM_PORT))
