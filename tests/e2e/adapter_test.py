@@ -36,6 +36,7 @@ class Adapter(Xvfb_Driver):
         self.program, self.viewer_folder = os.path.join(self.install, "nrvnc"), self.install
         shutil.copy(BIN, self.program)
         shutil.copy(ADAPTER, os.path.join(self.install, "vncviewer"))
+        os.remove(os.path.join(self.work, "vncviewer"))  # the working folder has none
         os.symlink("/bin/true", os.path.join(self.fake_bin, "xtigervncviewer"))  # ends at once
         self.servers = []
 
@@ -52,10 +53,6 @@ class Adapter(Xvfb_Driver):
     # ---- helpers ----
     def tigervncs(self):
         return pids_of("xtigervncviewer")
-
-    def start_adapter(self, host, env=None, name="adapter"):
-        return self.d.start([os.path.join(self.install, "vncviewer")] + (ARGS % host).split(),
-                            env=env, name=name)
 
     # ---- the runs ----
     def test_connects_directly_through_the_repeater_and_with_a_password(self):
@@ -140,7 +137,8 @@ class Adapter(Xvfb_Driver):
                 (3, {"PATH": self.no_bin}, "(xtigervncviewer, package tigervnc-viewer) is not installed"),
                 (3, {"PATH": self.fake_bin}, "TigerVNC ended before the connection was made.")):
             with self.subTest(reason):
-                p = self.start_adapter(d.ip(n), env, name="adapter-%d" % n)
+                p = d.start([os.path.join(self.install, "vncviewer")] + (ARGS % d.ip(n)).split(),
+                            env=env, name="adapter-%d" % n)
                 d.wait_for(BOX)
                 self.assertIsNotNone(d.find(STATUS + d.ip(n)), "the status window stays under the box")
                 if SHOTS and n == 13:

@@ -31,7 +31,8 @@ class Xvfb_Driver(Driver):
         for folder in (self.work, self.program_files, self.local_app_data):
             os.makedirs(folder)
         self.d = Desktop(self.dir)
-        self.nrvnc, self.installed, self.program, self.viewer_folder = None, [], BIN, self.work
+        shutil.copy(self.VIEWER, self.work)
+        self.nrvnc, self.installed, self.program, self.viewer_folder = None, ["vncviewer"], BIN, self.work
 
     def viewers(self):
         return pids_of("vncviewer", self.viewer_folder)

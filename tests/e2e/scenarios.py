@@ -5,10 +5,10 @@
 #
 # A platform driver derives from Driver and gives: self.d (a Desktop with a
 # loopback network of its own, see desktop_harness.py), self.dir (the case's
-# folder), self.work (the working folder) and self.installed (the files it
-# put there), self.program_files and self.local_app_data (where the
+# folder), self.work (the working folder, with the viewer stand-in in it)
+# and self.installed (the files it put there), self.program_files and self.local_app_data (where the
 # settings go, and where they go when the first cannot be made),
-# VIEWER (the viewer stand-in), start_nrvnc(viewer_env, window_manager),
+# start_nrvnc(viewer_env, window_manager),
 # click(window, caption), viewers() (the viewers running) and OTHER_PROGRAM
 # (see the story that uses it).
 
@@ -42,10 +42,6 @@ class Driver(unittest.TestCase):
             self.nrvnc.kill()
         self.d.close()
         shutil.rmtree(self.dir, ignore_errors=True)
-
-    def install_viewer(self):
-        shutil.copy(self.VIEWER, self.work)
-        self.installed.append(os.path.basename(self.VIEWER))
 
     def shot(self, name):
         if SHOTS:
@@ -91,7 +87,6 @@ class Scenarios:
     def test_local_session_connects_and_leaves_viewer_running(self):
         d = self.d
         d.start_vnc_server()
-        self.install_viewer()
         self.start_nrvnc(window_manager=True)
         w = d.wait_for(MSG % 0)
         self.shot("01-network-question")
@@ -121,7 +116,6 @@ class Scenarios:
         # An access code whose second digit is today's weekday (1 = Sunday) gives control.
         code = "5%d77" % (datetime.date.today().isoweekday() % 7 + 1)
         d.register_vnc_server_with_repeater(code)
-        self.install_viewer()
         self.start_nrvnc()
         d.key(d.wait_for(MSG % 0), "alt+i")
         try:
@@ -149,7 +143,6 @@ class Scenarios:
         # there, so the settings go under LocalAppData.
         with open(os.path.join(self.program_files, "NRVNC"), "wb") as f:
             f.write(b"in the way")
-        self.install_viewer()
         self.start_nrvnc(viewer_env={"NRVNC_VIEWER_TIMEOUT_MS": "1000"})
         session_to(d, "pc/17")
         w = d.wait_for(MSG % 16)
@@ -173,7 +166,6 @@ class Scenarios:
 
     def test_failed_download_then_the_edit_screens_and_exit_program(self):
         d = self.d
-        self.install_viewer()
         d.start_ftp_server(None)  # no folder: the download fails
         self.start_nrvnc()
         d.key(d.wait_for(MSG % 0), "alt+i")

@@ -29,7 +29,7 @@ BUTTONS = {"Local": 0, "Yes": 0, "Exit Program": 0, "Edit IP": 1, "Edit Port #":
                      os.path.exists(os.path.join(STATE, "state.json")),
                      "needs NRVNC_e2e.exe, vncviewer.exe and the Wine desktop of this run")
 class Wine_Program(Scenarios, Driver):
-    TOOLS, VIEWER = os.environ.get("NRVNC_TOOLS_DIR", ""), VIEWER
+    TOOLS = os.environ.get("NRVNC_TOOLS_DIR", "")
     # Wine keeps the order of its own windows only: the other program must be
     # a Windows program too. Its keys cannot be read back; the focus it keeps
     # says where they go.
@@ -48,13 +48,10 @@ class Wine_Program(Scenarios, Driver):
         self.local_app_data = unix_path(self.wine.prefix, r"C:\users\%s\AppData\Local" % user)
         self.clear_settings()
         shutil.copy(BIN, os.path.join(self.work, "NRVNC.exe"))
-        self.nrvnc, self.installed = None, ["NRVNC.exe"]
+        shutil.copy(VIEWER, self.work)
+        self.nrvnc, self.installed = None, ["NRVNC.exe", "vncviewer.exe"]
 
-    def tearDown(self):
-        super().tearDown()
-        self.clear_settings()
-
-    def clear_settings(self):
+    def clear_settings(self):  # the prefix is the whole run's: what a case saved is removed
         for path in (os.path.join(f, "NRVNC") for f in (self.program_files, self.local_app_data)):
             shutil.rmtree(path, ignore_errors=True)
             if os.path.isfile(path):
