@@ -326,8 +326,8 @@ class Desktop:
 
     def turn_to_another_program(self, dialog, dialog_title, other):
         """The operator turns from a waiting dialog to another program (`other`:
-        arguments, title) and types "ke". Gives (it has the focus after 500 ms,
-        the dialog lies above it, the dialog waits)."""
+        arguments, title). Gives (it has the focus after 500 ms, the dialog lies
+        above it, the dialog waits)."""
         args, title = other
         self.start(args, name="other")
         window = self.wait_for(title, timeout=30)
@@ -338,8 +338,6 @@ class Desktop:
             r"0x[0-9a-f]+", self.run("xprop", "-root", "_NET_CLIENT_LIST_STACKING"))]
         above = dialog in stacking and window in stacking and \
             stacking.index(dialog) > stacking.index(window)
-        self.run("xdotool", "key", "--delay", "60", "k", "e")
-        time.sleep(0.5)
         return active == str(window), above, self.find(dialog_title) == dialog
 
     def pixel(self, x, y):

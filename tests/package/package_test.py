@@ -80,11 +80,10 @@ class Windows_Programs(unittest.TestCase):
 
 
 class Msi(unittest.TestCase):
-    @classmethod
-    def setUpClass(cls):
-        cls.wine = Wine_Desktop(os.path.join(TESTS, "wine"))
-        cls.wine.setup()
-        cls.addClassCleanup(cls.wine.cleanup)
+    def setUp(self):
+        self.wine = Wine_Desktop(os.path.join(TESTS, "wine"))
+        self.wine.setup()
+        self.addCleanup(self.wine.cleanup)
 
     def msiexec(self, *args):
         subprocess.run(["wine", "msiexec"] + list(args) + ["/qn"], env=self.wine.env, check=True,
