@@ -144,13 +144,8 @@ class Desktop:
                               "-dpi", "96", "-nolisten", "tcp", "-noreset", "-ac"],
                              stdout=subprocess.DEVNULL, stderr=log, pass_fds=(told,))
         os.close(told)
-        number = b""  # the digits and the newline may come in separate writes
-        while not number.endswith(b"\n") and select.select([ready], [], [], 10)[0]:
-            part = os.read(ready, 16)
-            number += part
-            if not part:
-                break
-        os.close(ready)
+        with os.fdopen(ready, "rb") as f:  # the digits and the newline come in two writes
+            number = f.readline() if select.select([f], [], [], 10)[0] else b""
         if not number.strip().isdigit():
             p.kill()
             p.wait()
