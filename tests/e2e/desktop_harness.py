@@ -304,36 +304,8 @@ class Desktop:
                 for key, label in (("x", "Absolute upper-left X"), ("y", "Absolute upper-left Y"),
                                    ("w", "Width"), ("h", "Height"))}
 
-    def click_button(self, wid, caption):
-        """Clicks the button of the form whose shown caption is `caption`."""
-        children = self.windows("-id %d" % wid, "-children")
-        for child, name in children:
-            if name.strip() == caption.strip():
-                g = self.geometry(child)
-                self.run("xdotool", "mousemove", "--sync", str(g["x"] + g["w"] // 2),
-                         str(g["y"] + g["h"] // 2), "click", "1")
-                time.sleep(0.2)
-                return
-        raise AssertionError("no button %r in window %#x: %s" % (caption, wid, children))
-
     def screenshot(self, path):
         self.run("import", "-display", self.display, "-window", "root", path)
-
-    def turn_to_another_program(self, dialog, dialog_title, other):
-        """The operator turns from a waiting dialog to another program (`other`:
-        arguments, title). Gives (it has the focus after 500 ms, the dialog lies
-        above it, the dialog waits)."""
-        args, title = other
-        self.start(args, name="other")
-        window = self.wait_for(title, timeout=30)
-        self.run("xdotool", "windowactivate", "--sync", str(window), check=False)
-        time.sleep(0.5)
-        active = self.run("xdotool", "getactivewindow", check=False).strip()
-        stacking = [int(w, 16) for w in re.findall(
-            r"0x[0-9a-f]+", self.run("xprop", "-root", "_NET_CLIENT_LIST_STACKING"))]
-        above = dialog in stacking and window in stacking and \
-            stacking.index(dialog) > stacking.index(window)
-        return active == str(window), above, self.find(dialog_title) == dialog
 
     def pixel(self, x, y):
         """The colour of one screen pixel as (r, g, b)."""

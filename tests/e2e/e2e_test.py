@@ -7,6 +7,7 @@ import os
 import shutil
 import sys
 import tempfile
+import time
 import unittest
 
 sys.path.insert(0, os.path.dirname(os.path.abspath(__file__)))
@@ -49,7 +50,16 @@ class Xvfb_Driver(Driver):
         self.nrvnc = self.d.start([self.program], env=env, cwd=self.work, name="nrvnc")
 
     def click(self, w, caption):
-        self.d.click_button(w, caption)
+        """Clicks the button of form `w` whose shown caption is `caption`."""
+        children = self.d.windows("-id %d" % w, "-children")
+        for child, name in children:
+            if name.strip() == caption.strip():
+                g = self.d.geometry(child)
+                self.d.run("xdotool", "mousemove", "--sync", str(g["x"] + g["w"] // 2),
+                           str(g["y"] + g["h"] // 2), "click", "1")
+                time.sleep(0.2)
+                return
+        raise AssertionError("no button %r in window %#x: %s" % (caption, w, children))
 
 
 class Whole_Program(Scenarios, Xvfb_Driver):
