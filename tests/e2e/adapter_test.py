@@ -15,19 +15,13 @@ import unittest
 sys.path.insert(0, os.path.dirname(os.path.abspath(__file__)))
 from desktop_harness import Listener, eventually, pids_of, processes  # noqa: E402
 from e2e_test import BIN, TOOLS, Xvfb_Driver  # noqa: E402
-from scenarios import CODE_SCREEN, HOST_SCREEN, MSG, SHOTS  # noqa: E402
+from scenarios import CODE_SCREEN, HOST_SCREEN, MSG, SHOTS, session_to  # noqa: E402
 
 ADAPTER = os.environ.get("NRVNC_ADAPTER", "")
 STATUS, BOX = r"^VNC Viewer Status for ", r"^VncViewer Message Box$"
 TIGERVNC, NOTICE = r" - TigerVNC$", r"^NRVNC - connection not encrypted$"
 GREEN = (0x12, 0xab, 0x34)
 ARGS = "-password qx4817 %s -dsmplugin SecureVNCPlugin.dsm"
-
-
-def Fake_Server(host, hello):
-    """Greets every connection on host:5900 with `hello` and holds it open;
-    with hello None, closes each at once."""
-    return Listener(host, 5900, hello or b"", hold=hello is not None)
 
 
 @unittest.skipUnless(shutil.which("x11vnc") and shutil.which("xtigervncviewer")
@@ -42,6 +36,7 @@ class Adapter(Xvfb_Driver):
         self.program, self.viewer_folder = os.path.join(self.install, "nrvnc"), self.install
         shutil.copy(BIN, self.program)
         shutil.copy(ADAPTER, os.path.join(self.install, "vncviewer"))
+        os.remove(os.path.join(self.work, "vncviewer"))  # the working folder has none
         os.symlink("/bin/true", os.path.join(self.fake_bin, "xtigervncviewer"))  # ends at once
         self.servers = []
 
@@ -59,28 +54,6 @@ class Adapter(Xvfb_Driver):
     def tigervncs(self):
         return pids_of("xtigervncviewer")
 
-    def start_session(self, host=None, code=None, env=None):
-        self.start_nrvnc(viewer_env=env)
-        self.d.key(self.d.wait_for(MSG % 0), "alt+i" if code else "alt+l")
-        self.type_into(self.d.wait_for(CODE_SCREEN if code else HOST_SCREEN, timeout=20), host or code,
-                       accept=True)
-
-    def start_adapter(self, host, env=None, name="adapter"):
-        return self.d.start([os.path.join(self.install, "vncviewer")] + (ARGS % host).split(),
-                            env=env, name=name)
-
-    def check_remote_desktop_shown(self, view_only):
-        d = self.d
-        g = d.geometry(d.wait_for(TIGERVNC, timeout=15))
-        self.assertTrue(eventually(lambda: all(abs(a - b) < 8 for a, b in zip(
-            d.pixel(g["x"] + g["w"] // 2, g["y"] + g["h"] // 2), GREEN)), 15), "the remote screen")
-        [(_, _, args, env)] = [p for p in processes() if p[0] in self.tigervncs()]
-        self.assertIn(b"VNC_PASSWORD=qx4817", env)
-        self.assertEqual(b"-ViewOnly" in args, view_only)
-        self.assertFalse(any(b"qx4817" in a for a in args), "no password on a command line")
-        self.assertIsNone(d.find(STATUS))
-        d.wait_for(NOTICE)
-
     # ---- the runs ----
     def test_connects_directly_through_the_repeater_and_with_a_password(self):
         d = self.d
@@ -89,23 +62,40 @@ class Adapter(Xvfb_Driver):
         with open(os.path.join(self.work, "NRVNC.INI"), "wb") as f:
             f.write(b"pc-17\r\n%s\r\n5901\r\n" % d.repeater_ip.encode())
         # Control is granted when the code's second digit is today's weekday;
-        # a local session is always view-only.
-        for how, password, view_only in (("direct", None, True), ("repeater", None, False),
-                                         ("password", "qx4817", True)):
-            with self.subTest(how):
+        # a local session is always view-only. Each session ends another way:
+        # TigerVNC never outlives the adapter, nor the adapter the session.
+        for how, password, view_only, end in (
+                ("direct", None, True, "remote ends"), ("repeater", None, False, "SIGTERM"),
+                ("password", "qx4817", True, "SIGKILL"), ("direct", None, True, "TigerVNC closed")):
+            with self.subTest(how + ", " + end):
                 code = "1%d34" % weekday if how == "repeater" else None
                 remote = d.start_remote_desktop("#12ab34", password=password, repeater=(
                     code, d.repeater_ip, 5500) if code else None)
                 if SHOTS and code:  # a window on the remote desktop, clear of its centre
                     d.start(["display", "-display", d.remote_display, "-geometry", "+4+4",
                              "-resize", "120x90", "logo:"], name="remote-window")
-                self.start_session(host=None if code else d.vnc_ip, code=code)
+                self.start_nrvnc()
+                session_to(d, code or d.vnc_ip, internet=bool(code))
                 self.assertEqual(self.wait_end(), 0)
-                self.check_remote_desktop_shown(view_only)
+                tigervnc = d.wait_for(TIGERVNC, timeout=15)
+                g = d.geometry(tigervnc)
+                self.assertTrue(eventually(lambda: all(abs(a - b) < 8 for a, b in zip(
+                    d.pixel(g["x"] + g["w"] // 2, g["y"] + g["h"] // 2), GREEN)), 15), "the remote")
+                [(_, _, args, env)] = [p for p in processes() if p[0] in self.tigervncs()]
+                self.assertIn(b"VNC_PASSWORD=qx4817", env)
+                self.assertEqual(b"-ViewOnly" in args, view_only)
+                self.assertFalse(any(b"qx4817" in a for a in args), "no password on a command line")
+                self.assertIsNone(d.find(STATUS))
+                d.wait_for(NOTICE)
                 if SHOTS and how == "repeater":
                     d.screenshot(os.path.join(SHOTS, "20-tigervnc-through-the-repeater.png"))
                 [adapter] = self.viewers()
-                os.kill(adapter, signal.SIGTERM)  # as NRVNC ends a viewer
+                if end.startswith("SIG"):  # as NRVNC ends a viewer: SIGKILL after the grace
+                    os.kill(adapter, getattr(signal, end))
+                elif end == "remote ends":
+                    remote.kill()
+                else:
+                    d.run("xdotool", "windowkill", str(tigervnc))
                 self.assertTrue(eventually(lambda: not self.viewers() + self.tigervncs(), 15),
                                 "adapter and TigerVNC ended")
                 remote.kill()  # x11vnc may linger in its own clean-up after SIGTERM
@@ -116,12 +106,10 @@ class Adapter(Xvfb_Driver):
         d.start_repeater(TOOLS)  # nobody registered
         with open(os.path.join(self.work, "NRVNC.INI"), "wb") as f:
             f.write(b"pc-17\r\n%s\r\n5901\r\n" % d.repeater_ip.encode())
-        self.servers = [Fake_Server(d.vnc_ip, b"RFB 003.008\n")]  # then silent
+        self.servers = [Listener(d.vnc_ip, 5900, b"RFB 003.008\n", hold=True)]  # then silent
         self.start_nrvnc()
-        w = d.wait_for(MSG % 0)
-        for button, screen, value in (("alt+l", HOST_SCREEN, d.vnc_ip), ("alt+i", CODE_SCREEN, "5678")):
-            d.key(w, button)
-            self.type_into(d.wait_for(screen, timeout=20), value, accept=True)
+        for internet, screen, value in ((False, HOST_SCREEN, d.vnc_ip), (True, CODE_SCREEN, "5678")):
+            session_to(d, value, internet)
             # Timed from the adapter's start, as both its 8 s and the watch's
             # 10 s are: a slow start on a busy machine delays both alike.
             self.assertTrue(eventually(self.viewers), "the adapter started")
@@ -131,16 +119,16 @@ class Adapter(Xvfb_Driver):
             self.assertEqual(self.viewers() + self.tigervncs(), [])
             d.key(w, "alt+y")
             d.key(d.wait_for(screen), "Escape")
-            w = d.wait_for(MSG % 0)
-        d.key(w, "alt+e")
+        d.key(d.wait_for(MSG % 0), "alt+e")
         self.assertEqual(self.wait_end(), 0)
 
     def test_failure_reasons_in_the_error_box(self):
         d = self.d
         d.start_remote_desktop("#12ab34", listen=d.ip(3))
         d.start_remote_desktop("#12ab34", listen=d.ip(10), password="other")
-        self.servers = [Fake_Server(d.ip(11), None), Fake_Server(d.ip(12), b"HTTP/1.0 400 Bad\r\n\r\n"),
-                        Fake_Server(d.ip(13), bytes(range(0x80, 0xa0)))]
+        # .11 closes each connection at once; .12 and .13 greet and hold it.
+        self.servers = [Listener(d.ip(n), 5900, hello, hold=bool(hello)) for n, hello in (
+            (11, b""), (12, b"HTTP/1.0 400 Bad\r\n\r\n"), (13, bytes(range(0x80, 0xa0))))]
         for n, env, reason in (
                 (9, {}, "Connection refused"), (10, {}, "The server refused the password."),
                 (11, {}, "Connection closed by the server."),
@@ -149,7 +137,8 @@ class Adapter(Xvfb_Driver):
                 (3, {"PATH": self.no_bin}, "(xtigervncviewer, package tigervnc-viewer) is not installed"),
                 (3, {"PATH": self.fake_bin}, "TigerVNC ended before the connection was made.")):
             with self.subTest(reason):
-                p = self.start_adapter(d.ip(n), env, name="adapter-%d" % n)
+                p = d.start([os.path.join(self.install, "vncviewer")] + (ARGS % d.ip(n)).split(),
+                            env=env, name="adapter-%d" % n)
                 d.wait_for(BOX)
                 self.assertIsNotNone(d.find(STATUS + d.ip(n)), "the status window stays under the box")
                 if SHOTS and n == 13:
@@ -159,24 +148,6 @@ class Adapter(Xvfb_Driver):
                 with open(os.path.join(self.dir, "adapter-%d.log" % n)) as f:
                     self.assertIn(reason, f.read())
                 self.assertEqual(self.tigervncs(), [])
-
-    def test_tigervnc_never_outlives_the_adapter_nor_the_adapter_the_session(self):
-        d = self.d
-        for how in ("SIGTERM", "SIGKILL", "user closes TigerVNC", "remote ends"):
-            with self.subTest(how):
-                remote = d.start_remote_desktop("#12ab34")
-                p = self.start_adapter(d.vnc_ip, name="adapter-" + how.split()[0])
-                tigervnc = d.wait_for(TIGERVNC, timeout=15)
-                if how.startswith("SIG"):
-                    p.send_signal(getattr(signal, how))
-                elif how == "remote ends":
-                    remote.kill()
-                else:
-                    d.run("xdotool", "windowkill", str(tigervnc))
-                self.assertTrue(eventually(lambda: not self.tigervncs() and p.poll() is not None, 15),
-                                how)
-                remote.kill()
-                remote.wait(10)
 
 
 if __name__ == "__main__":

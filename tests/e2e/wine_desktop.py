@@ -32,18 +32,6 @@ def wine_environment(prefix):
     return {k: v for k, v in wine_run.wine_environment(prefix).items() if k.startswith("WINE")}
 
 
-def window_pixels(desktop, wid):
-    """The window's content as (width, height, rows of (r, g, b))."""
-    data = subprocess.run(["import", "-display", desktop.display, "-window", str(wid), "-depth", "8",
-                           "ppm:-"],
-                          stdout=subprocess.PIPE, stderr=subprocess.DEVNULL, timeout=30,
-                          check=True).stdout
-    _, size, _, pixels = data.split(b"\n", 3)  # "P6", "width height", "255", the pixels
-    w, h = (int(n) for n in size.split())
-    return w, h, [[tuple(pixels[(y * w + x) * 3:(y * w + x) * 3 + 3]) for x in range(w)]
-                  for y in range(h)]
-
-
 def start_menus_seen(desktop, within):
     """The windows of Wine's start menu seen within `within` seconds. Wine's
     explorer answers a taskbar command posted to its hidden taskbar by opening
@@ -60,15 +48,21 @@ def button_centres(desktop, wid):
     narrower than half the form (its frame is wider, letters narrower). The
     click goes a little above their bottom edge. A form not painted yet is
     looked at again."""
-    return eventually(lambda: _button_row(*window_pixels(desktop, wid)), 10, 0.2)
+    return eventually(lambda: _button_row(desktop, wid), 10, 0.2)
 
 
-def _button_row(w, h, rows):
+def _button_row(desktop, wid):
+    data = subprocess.run(["import", "-display", desktop.display, "-window", str(wid), "-depth", "8",
+                           "ppm:-"], stdout=subprocess.PIPE, stderr=subprocess.DEVNULL, timeout=30,
+                          check=True).stdout
+    _, size, _, pixels = data.split(b"\n", 3)  # "P6", "width height", "255", the pixels
+    w, h = (int(n) for n in size.split())
     for y in range(h - 1, 0, -1):
         runs, x = [], 0
-        for colour, same in itertools.groupby(rows[y]):
+        for colour, same in itertools.groupby(pixels[(y * w + i) * 3:(y * w + i) * 3 + 3]
+                                              for i in range(w)):
             n = len(list(same))
-            if colour != (0, 0, 0) and 30 <= n <= w * 0.45:
+            if colour != b"\0\0\0" and 30 <= n <= w * 0.45:
                 runs.append(x + n // 2)
             x += n
         if runs:
@@ -164,12 +158,6 @@ class Wine_Desktop:
         """Runs a Windows program under Wine in `cwd`; returns the wine process."""
         return self.desktop.start(["wine", exe], env=env, cwd=cwd,
                                   name=name or os.path.splitext(os.path.basename(exe))[0])
-
-    def program_folder(self, variable):
-        """The prefix's folder behind ProgramFiles or LocalAppData, on the Linux side."""
-        places = {"ProgramFiles": "Program Files",
-                  "LocalAppData": "users/%s/AppData/Local" % os.environ.get("USER", "root")}
-        return os.path.join(self.prefix, "drive_c", places[variable])
 
     def windows_processes(self, name):
         """Unix process IDs of running Windows programs of this prefix called

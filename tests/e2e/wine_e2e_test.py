@@ -13,7 +13,7 @@ import unittest
 
 sys.path.insert(0, os.path.dirname(os.path.abspath(__file__)))
 from scenarios import Driver, Scenarios  # noqa: E402
-from wine_desktop import Wine_Desktop, button_centres, run_folder, start_menus_seen  # noqa: E402
+from wine_desktop import Wine_Desktop, button_centres, run_folder, start_menus_seen, unix_path  # noqa
 
 BIN = os.environ.get("NRVNC_WINE_BIN", "")
 VIEWER = os.environ.get("NRVNC_WINE_VIEWER", "")
@@ -29,11 +29,11 @@ BUTTONS = {"Local": 0, "Yes": 0, "Exit Program": 0, "Edit IP": 1, "Edit Port #":
                      os.path.exists(os.path.join(STATE, "state.json")),
                      "needs NRVNC_e2e.exe, vncviewer.exe and the Wine desktop of this run")
 class Wine_Program(Scenarios, Driver):
-    TOOLS, VIEWER = os.environ.get("NRVNC_TOOLS_DIR", ""), VIEWER
+    TOOLS = os.environ.get("NRVNC_TOOLS_DIR", "")
     # Wine keeps the order of its own windows only: the other program must be
     # a Windows program too. Its keys cannot be read back; the focus it keeps
     # says where they go.
-    OTHER_PROGRAM = ((["wine", "notepad"], r"Notepad$"), None)
+    OTHER_PROGRAM = (["wine", "notepad"], r"Notepad$")
     VIEWER_NAME = "vncviewer "  # GetCommandLineA gives the program's name too
 
     def setUp(self):
@@ -42,17 +42,16 @@ class Wine_Program(Scenarios, Driver):
         self.work = os.path.join(self.dir, "work")
         os.makedirs(self.work)
         self.d = self.wine.attach(self.dir, own_network=True)
-        self.program_files = self.wine.program_folder("ProgramFiles")
-        self.local_app_data = self.wine.program_folder("LocalAppData")
+        # Wine sets ProgramFiles and LocalAppData itself, whatever the environment says.
+        user = os.environ.get("USER", "root")
+        self.program_files = unix_path(self.wine.prefix, r"C:\Program Files")
+        self.local_app_data = unix_path(self.wine.prefix, r"C:\users\%s\AppData\Local" % user)
         self.clear_settings()
         shutil.copy(BIN, os.path.join(self.work, "NRVNC.exe"))
-        self.nrvnc, self.installed = None, ["NRVNC.exe"]
+        shutil.copy(VIEWER, self.work)
+        self.nrvnc, self.installed = None, ["NRVNC.exe", "vncviewer.exe"]
 
-    def tearDown(self):
-        super().tearDown()
-        self.clear_settings()
-
-    def clear_settings(self):
+    def clear_settings(self):  # the prefix is the whole run's: what a case saved is removed
         for path in (os.path.join(f, "NRVNC") for f in (self.program_files, self.local_app_data)):
             shutil.rmtree(path, ignore_errors=True)
             if os.path.isfile(path):
@@ -61,9 +60,9 @@ class Wine_Program(Scenarios, Driver):
     def viewers(self):
         return self.wine.windows_processes("vncviewer.exe")
 
-    def start_nrvnc(self, internet=True, viewer_env=None, window_manager=False):
+    def start_nrvnc(self, viewer_env=None, window_manager=False):
         # openbox manages the Wine desktop all the time.
-        if internet and not self.d.web:
+        if not self.d.web:
             self.d.start_internet()
         env = {"NRVNC_VIEWER_HOLD_STATUS_MS": "700",
                "NRVNC_VIEWER_RECORD": "Z:" + os.path.join(self.dir, "viewer.args")}
@@ -84,9 +83,6 @@ class Wine_Program(Scenarios, Driver):
         self.assertGreater(len(centres), BUTTONS[caption], "buttons found at %s" % (centres,))
         x, y = centres[BUTTONS[caption]]
         self.d.run("xdotool", "mousemove", "--window", str(w), str(x), str(y), "click", "1")
-
-    def another_program(self):
-        return None  # see Scenarios.other_window_is
 
 
 if __name__ == "__main__":
