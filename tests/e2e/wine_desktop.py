@@ -7,29 +7,56 @@
 #   wine_desktop.py setup BASE    start it all in BASE/run-<pid>-<start>
 #   wine_desktop.py cleanup BASE  end what setup started, remove that folder
 #
-# The folder is the test run's own (named after CTest's process, see
-# tests/win32/wine_run.py), so two runs in one build folder never share a
-# prefix or a display; setup removes the folders of runs that have ended.
-# scripts/demo.py and bench/bench_wine.py use `Wine_Desktop` directly.
+# The folder is the test run's own (named after the process that runs the
+# tests: CTest starts every test itself), so two runs in one build folder
+# never share a prefix or a display; setup removes the folders of runs that
+# have ended. CTest's wine.prefix fixture (tests/win32/wine.cmake) calls it;
+# the Windows test programs (tests/win32/wine_run.py) and the whole-program
+# runs attach. scripts/demo.py and bench/bench_wine.py use `Wine_Desktop`
+# directly.
 
 import itertools
 import json
 import os
+import re
 import shutil
 import signal
 import subprocess
 import sys
 
 sys.path.insert(0, os.path.dirname(os.path.abspath(__file__)))
-sys.path.insert(0, os.path.join(os.path.dirname(os.path.abspath(__file__)), "..", "win32"))
 from desktop_harness import Desktop, eventually, processes  # noqa: E402
-import wine_run  # noqa: E402
-from wine_run import ended_runs, run_folder  # noqa: E402,F401
+
+
+def process_start(pid):
+    """The start time of a running process (clock ticks since boot), or None."""
+    try:
+        with open("/proc/%d/stat" % pid) as f:
+            return int(f.read().rsplit(")", 1)[1].split()[19])
+    except (OSError, IndexError, ValueError):
+        return None
+
+
+def run_folder(base):
+    """The folder under `base` that belongs to this test run: named after the
+    parent, whose start time tells it from a later process with the same ID."""
+    return os.path.join(base, "run-%d-%s" % (os.getppid(), process_start(os.getppid())))
+
+
+def ended_runs(base):
+    """The run folders under `base` whose test run has ended."""
+    found = []
+    for name in os.listdir(base) if os.path.isdir(base) else []:
+        m = re.fullmatch(r"run-(\d+)-(\d+|None)", name)
+        if m and str(process_start(int(m.group(1)))) != m.group(2):
+            found.append(os.path.join(base, name))
+    return found
 
 
 def wine_environment(prefix):
-    """The WINE* variables of the Windows tests: no mono or gecko installers, no menu entries."""
-    return {k: v for k, v in wine_run.wine_environment(prefix).items() if k.startswith("WINE")}
+    """The WINE* variables of every Windows run: no mono or gecko installers, no menu entries."""
+    return dict(WINEPREFIX=prefix, WINEDEBUG="-all",
+                WINEDLLOVERRIDES="mscoree,mshtml=;winemenubuilder.exe=d", WINEARCH="win64")
 
 
 def start_menus_seen(desktop, within):

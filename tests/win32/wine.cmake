@@ -1,9 +1,10 @@
 # The Windows tests, run from the Linux build (included by tests/CMakeLists.txt
 # when the Windows builds are on):
 #   wine.prefix           makes the test run's own Wine desktop (a fixture: prefix,
-#                         Xvfb with openbox, wineserver, as the whole-program runs
-#                         have), in wine-prefix/run-<ctest's pid>-<its start> of
-#                         this build folder: two runs at once have two (see wine_run.py);
+#                         Xvfb with openbox, wineserver), in
+#                         wine-prefix/run-<ctest's pid>-<its start> of this build
+#                         folder: two runs at once have two (see wine_run.py). The
+#                         whole-program runs under Wine (e2e.wine.*) use it too;
 #   wine.test_<subject>   one per Windows test program, run under Wine;
 #   wine.prefix_stop      ends the desktop's wineserver and display afterwards;
 #   windows.programs      the file headers and import lists of every program.
@@ -14,9 +15,10 @@ set(Python3_EXECUTABLE /usr/bin/python3)
 set(wine_prefix ${CMAKE_BINARY_DIR}/wine-prefix)
 set(wine_runner ${Python3_EXECUTABLE} ${CMAKE_CURRENT_LIST_DIR}/wine_run.py --prefix ${wine_prefix})
 
-add_test(NAME wine.prefix COMMAND ${wine_runner} --setup)
-set_tests_properties(wine.prefix PROPERTIES FIXTURES_SETUP wine TIMEOUT 180)
-add_test(NAME wine.prefix_stop COMMAND ${wine_runner} --stop)
+set(wine_desktop ${Python3_EXECUTABLE} ${CMAKE_SOURCE_DIR}/tests/e2e/wine_desktop.py)
+add_test(NAME wine.prefix COMMAND ${wine_desktop} setup ${wine_prefix})
+set_tests_properties(wine.prefix PROPERTIES FIXTURES_SETUP wine TIMEOUT 180 RUN_SERIAL TRUE)
+add_test(NAME wine.prefix_stop COMMAND ${wine_desktop} cleanup ${wine_prefix})
 set_tests_properties(wine.prefix_stop PROPERTIES FIXTURES_CLEANUP wine TIMEOUT 60)
 
 foreach(subject ${NRVNC_WINE_TEST_SUBJECTS})

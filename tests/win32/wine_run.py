@@ -1,17 +1,13 @@
 """Runs a Windows test program under 64-bit Wine, on the test run's own Wine desktop.
 
 Usage:
-  wine_run.py --prefix DIR --setup     make the run's Wine desktop (the wine.prefix fixture)
-  wine_run.py --prefix DIR --stop      end its wineserver, display and programs
   wine_run.py --prefix DIR [--ftp] PROGRAM.exe [ARGUMENTS...]
 
-The Wine desktop is the one the whole-program runs use (a fresh prefix, its
-own Xvfb with openbox and wineserver: tests/e2e/wine_desktop.py). It lives
-in the build tree, never in the user's home: each test run has one of its
-own, DIR/run-<pid>-<start>, named after the process that runs the tests
-(ctest, or the shell for runs by hand; --prefix may also name such a folder
-itself), so two runs in one build folder at once do not meet; --setup
-removes the desktops of runs that have ended.
+The Wine desktop is the test run's own (a fresh prefix, its own Xvfb with
+openbox and wineserver), made by `wine_desktop.py setup DIR` (the wine.prefix
+fixture, tests/e2e/wine_desktop.py) in DIR/run-<pid>-<start>, named after the
+process that runs the tests (ctest, or the shell for runs by hand; --prefix
+may also name such a folder itself). The whole-program runs use it too.
 
 --ftp starts the loopback FTP server (tests/support/ftp_server.py) on a free
 port with a fresh root folder and passes NRVNC_TEST_FTP_PORT and
@@ -23,48 +19,15 @@ only when it says so: wine itself may exit 0 for a program that never ran.
 import argparse
 import json
 import os
-import re
-import shutil
 import subprocess
 import sys
 import tempfile
 
 HERE = os.path.dirname(os.path.abspath(__file__))
+sys.path.insert(0, os.path.join(HERE, "..", "e2e"))
+from wine_desktop import Wine_Desktop, run_folder  # noqa: E402
 FTP_SERVER = os.path.join(HERE, "..", "support", "ftp_server.py")
 FTP_PASSWORD = "Rk7wTQmb"
-
-
-def process_start(pid):
-    """The start time of a running process (clock ticks since boot), or None."""
-    try:
-        with open("/proc/%d/stat" % pid) as f:
-            return int(f.read().rsplit(")", 1)[1].split()[19])
-    except (OSError, IndexError, ValueError):
-        return None
-
-
-def run_folder(base):
-    """The folder under `base` that belongs to this test run: named after the
-    parent (ctest starts every test itself), whose start time tells it from
-    a later process that has the same ID."""
-    return os.path.join(base, "run-%d-%s" % (os.getppid(), process_start(os.getppid())))
-
-
-def ended_runs(base):
-    """The run folders under `base` whose test run has ended."""
-    found = []
-    for name in os.listdir(base) if os.path.isdir(base) else []:
-        m = re.fullmatch(r"run-(\d+)-(\d+|None)", name)
-        if m and str(process_start(int(m.group(1)))) != m.group(2):
-            found.append(os.path.join(base, name))
-    return found
-
-
-# The WINE* variables of every Windows run (wine_desktop.py takes them from here):
-# no mono or gecko installers, no menu entries.
-def wine_environment(prefix):
-    return dict(WINEPREFIX=prefix, WINEDEBUG="-all",
-                WINEDLLOVERRIDES="mscoree,mshtml=;winemenubuilder.exe=d", WINEARCH="win64")
 
 
 # The loopback FTP server on a free port, with a fresh root folder; its port
@@ -82,8 +45,6 @@ def start_ftp_server(env, scratch):
 def main():
     parser = argparse.ArgumentParser()
     parser.add_argument("--prefix", required=True)
-    parser.add_argument("--setup", action="store_true")
-    parser.add_argument("--stop", action="store_true")
     parser.add_argument("--ftp", action="store_true")
     parser.add_argument("--timeout", type=int, default=240)
     parser.add_argument("program", nargs="?")
@@ -92,20 +53,7 @@ def main():
     folder = os.path.abspath(options.prefix)
     if not os.path.basename(folder).startswith("run-"):  # else one run's folder, named by hand
         folder = run_folder(folder)
-    sys.path.insert(0, os.path.join(HERE, "..", "e2e"))
-    from wine_desktop import Wine_Desktop  # it imports this file: not before it is loaded
     wine = Wine_Desktop(folder)
-    if options.setup:
-        # Only a folder made for this purpose is ever removed.
-        base = os.path.dirname(folder)
-        if os.path.basename(base) != "wine-prefix":
-            sys.exit("refusing to use %s for a Wine prefix" % folder)
-        for ended in ended_runs(base):
-            Wine_Desktop(ended).cleanup()
-            shutil.rmtree(ended, ignore_errors=True)
-        return wine.setup()
-    if options.stop:
-        return wine.cleanup()
     if not options.program or not os.path.isfile(options.program):
         sys.exit("no such program: %s" % options.program)
     if not os.path.isfile(wine.state_file):
