@@ -109,7 +109,6 @@ struct Session_Run {
             {"viewer", [&] { procs.Script_Viewer(viewers.at(arg)); }},
             {"stray", [&] { d.windows.Open("VNC Viewer Status for " + arg); }},  // no viewer's
             {"clock", [&] { d.clock.now = static_cast<uint32_t>(std::stoul(arg, nullptr, 0)); }},
-            {"no-viewer", [&] { files.files.erase(Builtin::Viewer_File_Name); }},
             {"hidden-viewer", [&] { files.hidden.insert(Builtin::Viewer_File_Name); }},
             {"start-fails", [&] { procs.start_returns_zero = true; }},
             {"start-raises", [&] { procs.start_raises = true; }},
