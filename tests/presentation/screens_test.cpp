@@ -2,11 +2,13 @@
 // 288 dpi, 800 x 600 to 3840 x 2160, fonts read back as whole pixels at the
 // screen's resolution as the real backends do. Each screen must open without
 // an error, keep every text and control inside its frame and clear of the
-// others, and show the entry field between 9 points and the heading's size.
+// others, show the entry field between 9 points and the heading's size, and
+// show the buttons its texts name (on the entry screens, only those).
 #include <gtest/gtest.h>
 
 #include <algorithm>
 #include <optional>
+#include <set>
 #include <sstream>
 
 #include "dialogs/entry/frm_input_box.h"
@@ -35,6 +37,12 @@ bool Inside(const Rect& in, const Rect& out) {
     return in.L >= out.L - e && in.T >= out.T - e && in.R <= out.R + e && in.B <= out.B + e;
 }
 
+// A button's name without blanks and access-letter marks: "Edit Port #" for " &Edit Port # ".
+S Bare(S name) {
+    std::erase_if(name, [](char c) { return c == ' ' || c == '&'; });
+    return name;
+}
+
 std::ostream& operator<<(std::ostream& os, const Rect& r) {
     return os << r.What << " [" << r.L << ", " << r.T << " .. " << r.R << ", " << r.B << "]";
 }
@@ -58,7 +66,10 @@ void Check_Form(const fake::Fake_Desktop& d, const fake::Fake_Form& f, bool entr
     if (entry && !box) out << "no entry box; ";
     if (box) items.push_back(*box);
     float heading = 0;
+    std::set<S> named, shown;  // buttons named in a text ("[Accept]"), buttons shown
     for (const Draw_Op& op : ops) {
+        for (auto at = op.Text.find('['); at != S::npos; at = op.Text.find('[', at + 1))
+            named.insert(Bare(op.Text.substr(at + 1, op.Text.find(']', at) - at - 1)));
         if (op.What == Draw_Op::Kind::Filled_Box && box && op.Colour == Rgb(255, 0, 0) &&
             !Inside({op.X1, op.Y1, op.X2, op.Y2, ""}, *box))
             out << "label block outside the box; ";
@@ -74,6 +85,7 @@ void Check_Form(const fake::Fake_Desktop& d, const fake::Fake_Form& f, bool entr
         if (!c || !c->Visible()) continue;
         Rect r{c->Left(), c->Top(), c->Left() + c->Width(), c->Top() + c->Height(),
                "control " + std::to_string(id)};
+        if (id != 1 || !entry) shown.insert(Bare(c->Caption()));
         if (entry && id == 1 && box) {
             // The field sits in the box, inside its blue line.
             const Rect in{box->L + 15 * tpp, box->T + 15 * tpp, box->R - 15 * tpp,
@@ -90,6 +102,10 @@ void Check_Form(const fake::Fake_Desktop& d, const fake::Fake_Form& f, bool entr
         for (std::size_t j = i + 1; j < items.size(); ++j)
             if (Overlap(items[i], items[j])) out << items[i] << " over " << items[j] << "; ";
     }
+    // Every button a text names is shown; on the entry screens, every shown one is named.
+    if (entry ? named != shown
+              : !std::includes(shown.begin(), shown.end(), named.begin(), named.end()))
+        out << "buttons named and shown differ; ";
     const Rect Screen{0, 0, d.forms.Screen_Width(), d.forms.Screen_Height(), "screen"};
     if (!Inside({f.Left(), f.Top(), f.Left() + f.Width(), f.Top() + f.Height(), "form"}, Screen))
         out << "form off the screen; ";
