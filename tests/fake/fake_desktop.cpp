@@ -211,7 +211,6 @@ class Fake_Socket : public Tcp_Socket {
 };
 
 std::unique_ptr<Tcp_Socket> Fake_Network::Create_Tcp_Socket() {
-    ++sockets_created;
     return std::make_unique<Fake_Socket>(*this, d_.clock);
 }
 

@@ -217,7 +217,6 @@ class Fake_Network : public Network {
     bool internet_ok = true;
     std::vector<std::string> internet_checks;
     std::vector<Fake_Connection_Log> connections;
-    int sockets_created = 0;
     Fake_Ftp ftp;
 
   private:
