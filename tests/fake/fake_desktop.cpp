@@ -41,7 +41,6 @@ void Fake_Clock::Advance(uint32_t milliseconds) {
 
 void Fake_Files::Create_Folder(const std::string& path) {
     Point();
-    operations.push_back("mkdir " + path);
     if (uncreatable_folders.count(path)) throw Denied();
     if (!Parent(path).empty() && !folders.count(Parent(path)))
         throw Runtime_Error(Error_Number::Path_Not_Found, "Path not found");
@@ -63,7 +62,6 @@ std::string Fake_Files::Write_Temporary_File(const std::string& beside_path,
     operations.push_back("temp " + path);
     if (!Parent(path).empty() && !folders.count(Parent(path)))
         throw Runtime_Error(Error_Number::Path_Not_Found, "Path not found");
-    if (files.count(path)) throw Runtime_Error(Error_Number::Path_File_Access_Error, "File exists");
     if (unwritable.count(path)) throw Denied();
     // A crash leaves what was written so far; a reported failure nothing.
     for (std::size_t size : {std::size_t{0}, bytes.size() / 2, bytes.size()}) {
@@ -83,7 +81,6 @@ void Fake_Files::Replace_File(const std::string& from, const std::string& to) {
 }
 
 void Fake_Files::Delete_File(const std::string& path) {
-    operations.push_back("delete " + path);
     if (!files.count(path)) throw Not_Found();
     Point();
     files.erase(path);
@@ -107,10 +104,7 @@ uint32_t Fake_Processes::Start(const std::string& command_line, Show_State show)
 
 std::vector<Process_Entry> Fake_Processes::List() {
     list_times.push_back(d_.clock.now);
-    if (list_raises) throw Runtime_Error(-2147217405, "Access denied");
-    std::vector<Process_Entry> list{{"System", 4}, {"explorer", 1200}};
-    list.insert(list.end(), running.begin(), running.end());
-    return list;
+    return running;
 }
 
 void Fake_Processes::Terminate(uint32_t process_id) {
@@ -324,10 +318,6 @@ std::string Fake_Forms::Font(int index) const {
 
 Color Fake_Forms::System_Color(int index) const {
     switch (index) {
-        case 8:
-            return Rgb(0, 0, 0);  // window text
-        case 14:
-            return Rgb(255, 255, 255);  // highlighted text
         case 15:
             return Rgb(240, 240, 240);  // button face
         case 16:

@@ -93,7 +93,7 @@ class Fake_Files : public File_System {
     // throws Fake_Crash before it happens (a write dies half-way).
     int points = 0;
     int crash_at_point = -1;
-    std::vector<std::string> operations;  // "write NRVNC.INI", "replace a -> b", ...
+    std::vector<std::string> operations;  // "read NRVNC.INI", "temp <path>", "replace a -> b"
 
   private:
     void Point() {
@@ -129,7 +129,6 @@ class Fake_Processes : public Processes {
     std::vector<uint32_t> terminated;
     bool start_raises = false;
     bool start_returns_zero = false;
-    bool list_raises = false;
     uint32_t next_pid = 4000;
     std::vector<uint32_t> start_times, list_times, terminate_times;  // clock at each call
 

@@ -87,15 +87,6 @@ TEST(Session, Flows_Of_Start_Up_Network_Question_And_Entry) {
          "answers:10.1.1.7:5905 " + Not_Found +
              "'1334 Edit_IP ip clear '10.1.1.7 Accept code Accept",
          Probed + " 10.1.1.7:5905; view -proxy 10.1.1.7:5905 ID:1334; saved pc-9|10.1.1.7|5905|"},
-        {"Edit Port # with a working port",
-         "answers:10.1.1.9:5902 " + Not_Found +
-             "Edit_Port port clear '5902 Accept code '1334 Accept",
-         Probed + " 10.1.1.9:5902; view -proxy 10.1.1.9:5902 ID:1334; saved pc-9|10.1.1.9|5902|"},
-        {"valid address that does not answer is kept",
-         Not_Found + "Edit_IP ip clear '10.1.1.8 Accept #2 Continue code Exit_Program",
-         Probed + " 10.1.1.8:5905",
-         {},
-         Code_Screen_Shows("10.1.1.8", "5905", true)},
         {"valid port that does not answer is kept",
          Not_Found + "Edit_Port port clear '5909 Accept #2 Continue code Exit_Program",
          Probed + " 10.1.1.9:5909",

@@ -87,8 +87,6 @@ TEST(Session, Launch_Outcomes) {
          proxy + "; saved pc-9|10.1.1.9|5905|; listed +3001 +3001", Not_Started},
         // Run-time errors: the abort message, the windows restored, the viewer left alone.
         {"the viewer cannot be started", "start-raises " + Local, Saved + "; abort File not found"},
-        {"the process list cannot be read", "viewer:windowless list-raises " + Local,
-         Saved + "; listed +3001; abort Access denied"},
         {"out of memory", "out-of-memory " + Local, Saved + "; abort " + std::bad_alloc().what()},
     });
 }

@@ -112,7 +112,6 @@ struct Session_Run {
             {"hidden-viewer", [&] { files.hidden.insert(Builtin::Viewer_File_Name); }},
             {"start-fails", [&] { procs.start_returns_zero = true; }},
             {"start-raises", [&] { procs.start_raises = true; }},
-            {"list-raises", [&] { procs.list_raises = true; }},
             {"out-of-memory",
              [&] { procs.programs["vncviewer"] = [](uint32_t) { throw std::bad_alloc(); }; }}};
         const auto action = actions.find(w.substr(0, w.find(':')));
