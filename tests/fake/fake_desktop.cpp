@@ -208,58 +208,48 @@ std::unique_ptr<Tcp_Socket> Fake_Network::Create_Tcp_Socket() {
     return std::make_unique<Fake_Socket>(*this, d_.clock);
 }
 
-Ftp_Client::Handle Fake_Ftp::Internet_Open(const std::string& agent) {
-    calls.push_back("open " + agent);
+Ftp_Client::Handle Fake_Ftp::Internet_Open(const std::string&) {
+    ++sessions_opened;
     open_handles.insert(next_);
     return next_++;
 }
 
-Ftp_Client::Handle Fake_Ftp::Internet_Connect(Handle session, const std::string& server,
+Ftp_Client::Handle Fake_Ftp::Internet_Connect(Handle session, const std::string& name,
                                               uint16_t port, const std::string& user,
                                               const std::string& password) {
-    calls.push_back("connect " + server + " " + std::to_string(port) + " " + user + " " + password);
-    bool url_form = server.starts_with("ftp://");
-    std::string name = url_form ? server.substr(6) : server;
-    auto it = servers.find(name);
-    if (!open_handles.count(session) || it == servers.end() || it->second.Login_Refused ||
-        !(url_form ? it->second.Accept_Url_Name : it->second.Accept_Plain_Name))
+    const bool url_form = name.starts_with("ftp://");
+    if (!open_handles.count(session) || !server || port != 0 ||
+        name.substr(url_form ? 6 : 0) != Builtin::FTP_Server_Name ||
+        user != Builtin::FTP_User_Name || password != Builtin::FTP_Password ||
+        server->Login_Refused || !(url_form ? server->Accept_Url_Name : server->Accept_Plain_Name))
         return 0;
+    connected_as = name;
     open_handles.insert(next_);
-    connections_[next_] = {name, ""};
+    folders_[next_] = "";
     return next_++;
 }
 
 bool Fake_Ftp::Set_Current_Directory(Handle connection, const std::string& folder) {
-    calls.push_back("cd " + folder);
-    Fake_Ftp_Server* s = Server_Of(connection);
-    if (!s || !s->Has_Folder || folder != "VNCRepeater") return false;
-    connections_[connection].second = folder;
+    if (!Live(connection) || !server->Has_Folder || folder != "VNCRepeater") return false;
+    folders_[connection] = folder;
     return true;
 }
 
 bool Fake_Ftp::Get_File(Handle connection, const std::string& remote_name,
                         const std::string& local_path, bool ascii, std::size_t max_bytes) {
-    calls.push_back("get " + remote_name + " " + local_path + (ascii ? " ascii" : " binary"));
-    Fake_Ftp_Server* s = Server_Of(connection);
-    if (!s || connections_[connection].second != "VNCRepeater" || remote_name != "Repeater.Dat" ||
-        !s->File || s->Local_Write_Fails)
+    if (!Live(connection) || folders_[connection] != "VNCRepeater" ||
+        remote_name != "Repeater.Dat" || !server->File || server->Local_Write_Fails)
         return false;
+    const std::string& file = *server->File;
     std::string content;
-    for (std::size_t i = 0; i < s->File->size(); ++i) {
+    for (std::size_t i = 0; i < file.size(); ++i) {
         // text transfer ends every line with CR LF
-        if (ascii && (*s->File)[i] == '\n' && (i == 0 || (*s->File)[i - 1] != '\r'))
-            content += '\r';
-        content += (*s->File)[i];
+        if (ascii && file[i] == '\n' && (i == 0 || file[i - 1] != '\r')) content += '\r';
+        content += file[i];
     }
     if (content.size() > max_bytes) return false;
     d_.files.files[local_path] = content;
     return true;
-}
-
-Fake_Ftp_Server* Fake_Ftp::Server_Of(Handle h) {
-    auto it = connections_.find(h);
-    return it == connections_.end() || !open_handles.count(h) ? nullptr
-                                                              : &servers[it->second.first];
 }
 
 // ---- forms ----

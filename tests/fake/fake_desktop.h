@@ -183,21 +183,18 @@ class Fake_Ftp : public Ftp_Client {
     bool Set_Current_Directory(Handle connection, const std::string& folder) override;
     bool Get_File(Handle connection, const std::string& remote_name, const std::string& local_path,
                   bool ascii, std::size_t max_bytes) override;
-    void Close_Handle(Handle handle) override {
-        calls.push_back("close " + std::to_string(handle));
-        open_handles.erase(handle);
-    }
+    void Close_Handle(Handle handle) override { open_handles.erase(handle); }
 
-    std::map<std::string, Fake_Ftp_Server> servers;  // by plain server name
-    std::vector<std::string>
-        calls;  // "open NR...", "connect ftp.x user pw", "cd X", "get a b ascii", "close 2"
+    std::optional<Fake_Ftp_Server> server;  // the program's server; none: unknown
+    int sessions_opened = 0;
+    std::string connected_as;  // the server name of the last connection made
     std::set<Handle> open_handles;
 
   private:
-    Fake_Ftp_Server* Server_Of(Handle h);
+    bool Live(Handle h) const { return folders_.count(h) && open_handles.count(h); }
     Fake_Desktop& d_;
     Handle next_ = 100;
-    std::map<Handle, std::pair<std::string, std::string>> connections_;  // server, folder
+    std::map<Handle, std::string> folders_;  // connection -> current folder
 };
 
 class Fake_Network : public Network {

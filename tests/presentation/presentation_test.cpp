@@ -51,31 +51,29 @@ TEST(Draw_Border, Five_Outlines_In_Order_With_Their_Insets_Widths_And_Colours) {
     const auto inside = [&](double inset, int width, Color colour) {
         return box(L + inset, T + inset, R - inset, B - inset, width, colour);
     };
-    for (int dpi : {96, 120}) {
-        for (const auto& c : cases) {
-            SCOPED_TRACE("width " + std::to_string(c.Width) + " dpi " + std::to_string(dpi));
-            fake::Fake_Desktop d;
-            Misc m(d.platform());
-            d.forms.Set_Dots_Per_Inch(dpi);
-            Form_Events events;
-            std::unique_ptr<Form> form = d.forms.Load_Form(Form_Design{}, events);
-            form->Set_Fill_Style(0);
-            form->Set_Draw_Width(7);
-            Draw_Border(m, L, R, T, B, c.Width, *form);
-            const double px = 1440.0 / dpi;
-            std::string drawn;
-            for (const Draw_Op& op : d.forms.live.back()->Drawing())
-                drawn += op.What != Draw_Op::Kind::Box
-                             ? "not a box; "
-                             : box(op.X1, op.Y1, op.X2, op.Y2, op.Line_Width, op.Colour);
-            EXPECT_EQ(drawn, inside(c.Band * px, static_cast<int>(c.Width), Rgb(240, 240, 240)) +
-                                 inside(0, 1, Rgb(0, 255, 255)) +
-                                 inside(c.Red * px, 1, Rgb(255, 0, 0)) +
-                                 inside(c.Band * px, 1, Rgb(255, 255, 255)) +
-                                 inside(c.Blue * px, 2, Rgb(0, 0, 255)));
-            EXPECT_EQ(form->Fill_Style(), 1);
-            EXPECT_EQ(form->Draw_Width(), 2);
-        }
+    for (const auto& c : cases) {
+        SCOPED_TRACE("width " + std::to_string(c.Width));
+        fake::Fake_Desktop d;
+        Misc m(d.platform());
+        d.forms.Set_Dots_Per_Inch(120);  // 12 twips per pixel, not the 15 of 96 dpi
+        Form_Events events;
+        std::unique_ptr<Form> form = d.forms.Load_Form(Form_Design{}, events);
+        form->Set_Fill_Style(0);
+        form->Set_Draw_Width(7);
+        Draw_Border(m, L, R, T, B, c.Width, *form);
+        const double px = 12;
+        std::string drawn;
+        for (const Draw_Op& op : d.forms.live.back()->Drawing())
+            drawn += op.What != Draw_Op::Kind::Box
+                         ? "not a box; "
+                         : box(op.X1, op.Y1, op.X2, op.Y2, op.Line_Width, op.Colour);
+        EXPECT_EQ(drawn, inside(c.Band * px, static_cast<int>(c.Width), Rgb(240, 240, 240)) +
+                             inside(0, 1, Rgb(0, 255, 255)) +
+                             inside(c.Red * px, 1, Rgb(255, 0, 0)) +
+                             inside(c.Band * px, 1, Rgb(255, 255, 255)) +
+                             inside(c.Blue * px, 2, Rgb(0, 0, 255)));
+        EXPECT_EQ(form->Fill_Style(), 1);
+        EXPECT_EQ(form->Draw_Width(), 2);
     }
 }
 

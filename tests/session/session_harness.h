@@ -103,8 +103,8 @@ struct Session_Run {
             {"silent", [&] { net.endpoints.erase(arg); }},
             {"download",  // the repeater address and port published on the FTP server
              [&] {
-                 net.ftp.servers[Builtin::FTP_Server_Name].File =
-                     Replace_All(arg, ":", "\r\n") + "\r\n";
+                 net.ftp.server =
+                     fake::Fake_Ftp_Server{.File = Replace_All(arg, ":", "\r\n") + "\r\n"};
              }},
             {"viewer", [&] { procs.Script_Viewer(viewers.at(arg)); }},
             {"stray", [&] { d.windows.Open("VNC Viewer Status for " + arg); }},  // no viewer's
@@ -154,7 +154,7 @@ struct Session_Run {
         std::string out;
         const auto add = [&](const std::string& part) { out += (out.empty() ? "" : "; ") + part; };
         if (int n = Count(d.files.operations, "read NRVNC.INI")) add("read " + std::to_string(n));
-        if (int n = Count(d.network.ftp.calls, "open ")) add("downloads " + std::to_string(n));
+        if (int n = d.network.ftp.sessions_opened) add("downloads " + std::to_string(n));
         std::string probes;
         for (const auto& c : d.network.connections)
             probes += " " + c.Host + ":" + std::to_string(c.Port);
