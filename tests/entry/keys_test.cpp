@@ -13,13 +13,10 @@ TEST_F(Entry_Test, KeyFilterLetsThroughOnlyWhatTheModeAccepts) {
     } strokes[] = {
         {Key::Back, Key::Back, "12", "1234", "1"},
         {'A', 'a', "12", "2"},
-        {'7', '7', "12", "1234"},
-        {Key::Numpad_0 + 3, '3', "12", "1234"},
         {'1', '!', "12", "2"},  // Shift with a digit key
         {'1', '&', "12", "2"},  // a French top-row key without Shift
         {'2', 0xE9, "12", "2"},
         {Key::Period, '>', "12", "2"},
-        {Key::Period, ';', "12", "2"},
         {Key::Numpad_0, '0', "", "1234"},
         {Key::Period, '.', "12", "23"},
         {Key::Period, '.', "", ""},  // never a leading full stop
@@ -149,7 +146,8 @@ TEST_F(Entry_Test, AltEStepsOverTheEditButtonsTabReturnsAndEscEndsFromAButton) {
 
 TEST_F(Entry_Test, AltAOnTheCodeScreenRunsTheCodeCheck) {
     m.Repeater_Found = true;
-    d.operator_.On_Screen(Code_Caption).Type("22").Alt('A').On_Message_Box().Type("33").Alt('A');
+    // The system message box is answered at once; the field keeps what was typed.
+    d.operator_.On_Screen(Code_Caption).Type("22").Alt('A').Type("33").Alt('A');
     EXPECT_EQ(box().User_Input_Form0(), Entry_Accept);
     ASSERT_EQ(d.forms.message_boxes.size(), 1u);
     EXPECT_EQ(d.forms.message_boxes[0].Text,

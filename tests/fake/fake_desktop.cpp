@@ -286,7 +286,6 @@ std::unique_ptr<Form> Fake_Forms::Load_Form(const Form_Design& design, Form_Even
         frame.Left = frame.Right = frame.Bottom = 3 * twips_per_pixel_x;
         frame.Top = 23 * twips_per_pixel_y;
     }
-    loaded_captions.push_back(design.Caption);
     return std::make_unique<Fake_Form>(live, design, events, metrics, frame);
 }
 
@@ -357,16 +356,6 @@ Operator& Operator::On_Screen(const std::string& caption_start) {
             });
         },
         "screen " + caption_start);
-}
-
-Operator& Operator::On_Message_Box() {
-    return On(
-        [this] {
-            if (d_.forms.message_boxes.size() <= boxes_seen_) return false;
-            boxes_seen_ = d_.forms.message_boxes.size();
-            return true;
-        },
-        "system message box");
 }
 
 Operator& Operator::Type(const std::string& text) {

@@ -279,8 +279,7 @@ class Fake_Forms : public Forms_Runtime {
     double twips_per_pixel_x = 15, twips_per_pixel_y = 15;
     std::vector<std::string> fonts{"Arial", "Courier New", "Times New Roman"};
     Fake_Metrics metrics;
-    std::vector<Fake_Form*> live;              // loaded forms, in load order
-    std::vector<std::string> loaded_captions;  // every load, by designed caption
+    std::vector<Fake_Form*> live;  // loaded forms, in load order
     std::vector<Message_Box_Log> message_boxes;
     uint64_t do_events_limit = 5'000'000;
 
@@ -304,7 +303,6 @@ class Operator {
     // Conditions: the next step waits until this is on screen.
     Operator& On_Message(int number);                       // a message dialog # number, waiting
     Operator& On_Screen(const std::string& caption_start);  // an entry screen
-    Operator& On_Message_Box();                             // the system message box
     Operator& On(std::function<bool()> condition, const std::string& what) {
         steps_.push_back({std::move(condition), nullptr, what});
         return *this;
@@ -341,7 +339,6 @@ class Operator {
     std::size_t next_ = 0;
     Fake_Form* current_ = nullptr;
     bool busy_ = false;
-    std::size_t boxes_seen_ = 0;
 };
 
 class Fake_Desktop {

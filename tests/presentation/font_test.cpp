@@ -47,7 +47,6 @@ TEST(Select_Display_Font, Takes_The_First_Preferred_Name_Installed_And_Measures_
             EXPECT_NE(m.Font_Sizes, kept);
         else
             EXPECT_EQ(m.Font_Sizes, c.Measured);
-        EXPECT_EQ(d.forms.loaded_captions.size(), c.Chosen.empty() ? 0u : 1u);
         EXPECT_TRUE(d.forms.live.empty());
         EXPECT_FALSE(frmFlatBlack(m).Loaded());
         std::string boxes;

@@ -10,8 +10,6 @@
 namespace nrvnc::testing_session {
 namespace {
 
-using Buttons = std::map<int, std::string>;
-
 // To the access-code screen with the stored repeater (10.1.1.9:5905) down
 // and no download possible: the download reports its failure, then "not
 // found".
@@ -60,12 +58,7 @@ TEST(Session, Flows_Of_Start_Up_Network_Question_And_Entry) {
          "stored offline viewer:gone #0 online Local host Accept #16 Yes #0 Exit_VNC",
          "read 1; view pc-9; saved pc-9|10.1.1.9|5905|; listed +3001 +3001",
          {},
-         [](Session_Run& r) {
-             const Buttons two{{0, "  &Local  "}, {2, " &Exit VNC "}};
-             EXPECT_EQ(r.d.seen.at(0).Buttons, two);
-             EXPECT_EQ(r.d.seen.at(3).Buttons, two);
-             EXPECT_EQ(r.d.network.internet_checks.size(), 1u);
-         }},
+         [](Session_Run& r) { EXPECT_FALSE(r.d.seen.at(3).Buttons.count(1)); }},  // Internet
         {"the stored repeater answers",
          "stored answers:10.1.1.9:5905 #0 Internet code '1334 Accept",
          "read 1; probes 10.1.1.9:5905; view -proxy 10.1.1.9:5905 ID:1334; saved "
