@@ -1,5 +1,5 @@
-// Shared set-up of the entry dialog tests: a fake desktop whose display
-// font renders every whole point size exactly, so sizes read back as set.
+// Shared set-up of the entry dialog tests: a fake desktop, the display
+// font and its sizes given as Select_Display_Font would leave them.
 #pragma once
 
 #include <gtest/gtest.h>
@@ -32,8 +32,6 @@ class Entry_Test : public ::testing::Test {
   protected:
     Entry_Test() {
         m.Display_Font = "Courier New";
-        for (int size = 1; size <= 40; ++size)
-            d.forms.metrics.fixed_sizes["Courier New"].push_back(static_cast<float>(size));
         m.Font_Sizes = {8, 9, 10, 11, 12, 14, 16, 18, 20};
     }
 

@@ -148,8 +148,6 @@ TEST(Settings, Saved_Where_Found_Or_Chosen_A_Failed_Save_Shows_Message_3) {
         bool Unreadable = false;                  // the old file cannot be read instead
     } cases[] = {
         {"existing folder", Both, {PF, LAD, NR}, {}, "", "", PF_INI},
-        {"created under ProgramFiles", Both, {PF, LAD}, {}, "", "", PF_INI},
-        {"ProgramFiles not creatable", Both, {PF, LAD}, {NR}, "", "", LAD_INI},
         {"neither creatable", Both, {PF, LAD}, {NR, LAD + "\\NRVNC"}, "", "", "NRVNC.INI"},
         {"ProgramFiles unset", {{"LocalAppData", LAD}}, {PF, LAD}, {}, "", "", LAD_INI},
         {"ProgramFiles folder missing", Both, {LAD}, {}, "", "", LAD_INI},
