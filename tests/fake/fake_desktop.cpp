@@ -221,7 +221,7 @@ Ftp_Client::Handle Fake_Ftp::Internet_Connect(Handle session, const std::string&
     if (!open_handles.count(session) || !server || port != 0 ||
         name.substr(url_form ? 6 : 0) != Builtin::FTP_Server_Name ||
         user != Builtin::FTP_User_Name || password != Builtin::FTP_Password ||
-        server->Login_Refused || !(url_form ? server->Accept_Url_Name : server->Accept_Plain_Name))
+        !(url_form ? server->Accept_Url_Name : server->Accept_Plain_Name))
         return 0;
     connected_as = name;
     open_handles.insert(next_);
@@ -238,7 +238,7 @@ bool Fake_Ftp::Set_Current_Directory(Handle connection, const std::string& folde
 bool Fake_Ftp::Get_File(Handle connection, const std::string& remote_name,
                         const std::string& local_path, bool ascii, std::size_t max_bytes) {
     if (!Live(connection) || folders_[connection] != "VNCRepeater" ||
-        remote_name != "Repeater.Dat" || !server->File || server->Local_Write_Fails)
+        remote_name != "Repeater.Dat" || !server->File)
         return false;
     const std::string& file = *server->File;
     std::string content;

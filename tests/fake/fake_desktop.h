@@ -168,10 +168,8 @@ struct Fake_Connection_Log {
 struct Fake_Ftp_Server {
     bool Accept_Plain_Name = true;  // "ftp.example" form
     bool Accept_Url_Name = true;    // "ftp://ftp.example" form
-    bool Login_Refused = false;
     bool Has_Folder = true;
     std::optional<std::string> File;  // Repeater.Dat content (as stored, LF or CR LF)
-    bool Local_Write_Fails = false;
 };
 
 class Fake_Ftp : public Ftp_Client {

@@ -138,14 +138,11 @@ TEST(Download, Each_Failing_Step_Shows_Its_Own_Notice_Once_And_Keeps_The_Values)
     const std::string file = "10.2.2.2\r\n6000\r\n";
     for (const Case& c : {
              Case{"server unknown", std::nullopt, "connecting to"},
-             Case{"login refused", Ftp{.Login_Refused = true, .File = file}, "connecting to"},
              Case{"both names refused",
                   Ftp{.Accept_Plain_Name = false, .Accept_Url_Name = false, .File = file},
                   "connecting to"},
              Case{"no folder", Ftp{.Has_Folder = false, .File = file}, "finding the file path on"},
              Case{"no file", Ftp{}, "transferring the repeater IP file from"},
-             Case{"local write fails", Ftp{.File = file, .Local_Write_Fails = true},
-                  "transferring the repeater IP file from"},
              // No repeater file is that large: nothing of it is kept.
              Case{"larger than 64 KiB", Ftp{.File = file + std::string(64 * 1024, 'x')},
                   "transferring the repeater IP file from"},
