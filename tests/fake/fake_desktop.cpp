@@ -338,24 +338,20 @@ Operator& Operator::On_Message(int number) {
     std::string tail = "Message # " + std::to_string(number);
     // The stand-by notice (1) is up, disabled, without buttons; a waiting
     // message is enabled and has its buttons up, one focused.
-    return On(
-        [=, this] {
-            return Find([&](const Fake_Form& f) {
-                return f.Caption().ends_with(tail) &&
-                       (number == 1 || (f.Enabled() && f.Focused_Id() >= 0));
-            });
-        },
-        "message " + std::to_string(number));
+    return On([=, this] {
+        return Find([&](const Fake_Form& f) {
+            return f.Caption().ends_with(tail) &&
+                   (number == 1 || (f.Enabled() && f.Focused_Id() >= 0));
+        });
+    });
 }
 
 Operator& Operator::On_Screen(const std::string& caption_start) {
-    return On(
-        [=, this] {
-            return Find([&](const Fake_Form& f) {
-                return f.Caption().starts_with(caption_start) && f.Enabled() && f.Focused_Id() >= 0;
-            });
-        },
-        "screen " + caption_start);
+    return On([=, this] {
+        return Find([&](const Fake_Form& f) {
+            return f.Caption().starts_with(caption_start) && f.Enabled() && f.Focused_Id() >= 0;
+        });
+    });
 }
 
 Operator& Operator::Type(const std::string& text) {
@@ -364,9 +360,7 @@ Operator& Operator::Type(const std::string& text) {
             // The key code of a character typed on the main keyboard.
             int key = std::isalnum(c) ? std::toupper(c)
                       : c == '.'      ? Key::Period
-                      : c == ' '      ? Key::Space
                       : c == '-'      ? 189
-                      : c == '/'      ? 191
                                       : 0;
             if (Current_Is_Live()) current_->Deliver_Key(key, 0, c);
         }

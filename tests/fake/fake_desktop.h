@@ -301,8 +301,8 @@ class Operator {
     // Conditions: the next step waits until this is on screen.
     Operator& On_Message(int number);                       // a message dialog # number, waiting
     Operator& On_Screen(const std::string& caption_start);  // an entry screen
-    Operator& On(std::function<bool()> condition, const std::string& what) {
-        steps_.push_back({std::move(condition), nullptr, what});
+    Operator& On(std::function<bool()> condition) {
+        steps_.push_back({std::move(condition), nullptr});
         return *this;
     }
 
@@ -315,7 +315,7 @@ class Operator {
     }
     Operator& Clear_Field();  // End, then Backspace until empty
     Operator& Run(std::function<void()> action) {
-        steps_.push_back({nullptr, std::move(action), "action"});
+        steps_.push_back({nullptr, std::move(action)});
         return *this;
     }
 
@@ -329,7 +329,6 @@ class Operator {
     struct Step {
         std::function<bool()> Condition;  // a step is a condition or an action
         std::function<void()> Action;
-        std::string What;
     };
     bool Find(const std::function<bool(const Fake_Form&)>& wanted);
     Fake_Desktop& d_;
