@@ -109,7 +109,6 @@ std::vector<Process_Entry> Fake_Processes::List() {
 
 void Fake_Processes::Terminate(uint32_t process_id) {
     terminate_times.push_back(d_.clock.now);
-    terminated.push_back(process_id);
     if (process_id != 0) End(process_id);
 }
 

@@ -115,7 +115,7 @@ class Fake_Processes : public Processes {
     explicit Fake_Processes(Fake_Desktop& d) : d_(d) {}
     uint32_t Start(const std::string& command_line, Show_State show) override;
     std::vector<Process_Entry> List() override;
-    // Every call is noted in terminated; process 0 is never acted on.
+    // Every call is timed in terminate_times; process 0 is never acted on.
     void Terminate(uint32_t process_id) override;
 
     // What a started program does, by its command name ("vncviewer").
@@ -126,7 +126,6 @@ class Fake_Processes : public Processes {
 
     std::vector<Process_Entry> running;
     std::vector<std::pair<std::string, Show_State>> started;  // command lines
-    std::vector<uint32_t> terminated;
     bool start_raises = false;
     bool start_returns_zero = false;
     uint32_t next_pid = 4000;

@@ -62,7 +62,6 @@ std::vector<Row> Catalogue() {
         {3, S("First"), S("Second"), "Q?", 1, {"First", "Second", " ", "Q?"}, Ok, ""},
         {3, S("First"), S("Second"), "", 1, {"First", " ", "Second"}, Ok, ""},
         {3, true, 42, "", 1, {"True", " ", "42"}, Ok, ""},
-        {3, false, None, "", 1, {" ", "False"}, Ok, ""},
         {16, S("Failed."), S("Twice."), "Q?", 2, {"Failed.", "Twice.", " ", "Q?"}, Yes_No, ""},
         {16, S("Failed."), S("Again?"), "", 0, {"Failed.", " ", "Again?"}, Yes_No, ""},
         {-5, S("Odd"), S("Two"), "", 1, {"Odd", " ", "Two"}, Ok, ""},
