@@ -1,8 +1,75 @@
-// The key filter, focus order and colours, and the buttons of the entry form.
-#include "tests/entry/entry_fixture.h"
+// The entry form on the fake desktop: the key filter, focus order and
+// colours, the buttons, and one layout worked by hand.
+#include <gtest/gtest.h>
+
+#include <cstdio>
+#include <string>
+#include <vector>
+
+#include "dialogs/entry/frm_input_box.h"
+#include "presentation/presentation.h"
+#include "session/state/misc.h"
+#include "tests/fake/fake_desktop.h"
 
 namespace nrvnc::entry_test {
 namespace {
+
+constexpr int Field_Id = 1;
+constexpr int Accept_Id = 11;
+constexpr int Edit_Port_Id = 12;
+constexpr int Edit_IP_Id = 13;
+constexpr int Exit_Id = 14;
+
+constexpr Color Green = Rgb(0, 255, 0);  // palette 10
+constexpr Color White = Rgb(255, 255, 255);
+constexpr Color Black = Rgb(0, 0, 0);
+
+constexpr const char* Host_Caption = "  Enter Host Name or IP Address  ";
+constexpr const char* IP_Caption = "  Enter IP Address  ";
+constexpr const char* Port_Caption = "  Enter Port Number  ";
+constexpr const char* Code_Caption = "  Enter Remote Viewing Access Code";
+
+// A fake desktop, the display font and its sizes as Select_Display_Font
+// would leave them.
+class Entry_Test : public ::testing::Test {
+  protected:
+    Entry_Test() {
+        m.Display_Font = "Courier New";
+        m.Font_Sizes = {8, 9, 10, 11, 12, 14, 16, 18, 20};
+    }
+
+    FrmInputBox& box() { return frmInputBox(m); }
+
+    // The entry form while a screen is up.
+    fake::Fake_Form& form() {
+        for (auto* f : d.forms.live)
+            if (f->Caption().rfind("  Enter", 0) == 0) return *f;
+        ADD_FAILURE() << "no entry screen is loaded";
+        return *d.forms.live.at(0);
+    }
+    Control_Model& control(int id) { return *form().Find_Control(id); }
+    std::string field_text() { return control(Field_Id).Text(); }
+
+    // Runs the screen of a mode: 1 the access code, 2 to 4 User_Input_Form1.
+    uint8_t Run_Screen(int mode) {
+        return mode == 1 ? box().User_Input_Form0()
+                         : box().User_Input_Form1(static_cast<uint8_t>(mode));
+    }
+
+    static const char* Caption_Of(int mode) {
+        const char* captions[] = {Code_Caption, Host_Caption, IP_Caption, Port_Caption};
+        return captions[mode - 1];
+    }
+
+    // The session variable a mode edits.
+    std::string& Variable_Of(int mode) {
+        std::string* variables[] = {&m.Held_Code_Text, &m.Host_Name, &m.Repeater_IP, &m.Port_Num};
+        return *variables[mode - 1];
+    }
+
+    fake::Fake_Desktop d;
+    Misc m{d.platform()};
+};
 
 // What one key leaves in the field on each screen: it reaches the field in
 // the modes listed in Passes (1 access code, 2 host, 3 repeater IP, 4 port).
@@ -140,6 +207,53 @@ TEST_F(Entry_Test, AltAOnTheCodeScreenRunsTheCodeCheck) {
     EXPECT_EQ(d.forms.message_boxes[0].Text,
               "\r\n     The Access Code must be 4 character number.    ");
     EXPECT_EQ(m.Access_Code, "2233");
+}
+
+// Where the entry form puts its texts and controls, in twips, on one screen
+// worked by hand from the designed layout. That every screen fits at all
+// resolutions, and how sizes step down, is the sweep in tests/presentation.
+// A font that has only some sizes keeps the designed rules: the heading the
+// largest size not above 16, the hints not above 12, the field three sizes
+// below the heading.
+TEST_F(Entry_Test, LayoutWorkedByHandForAFontWithFewSizes) {
+    d.forms.metrics.fixed_sizes["Courier New"] = {8, 9, 10, 11, 12, 14, 16, 18, 20};
+    Select_Display_Font(m);
+    m.Repeater_Found = true;
+    // The entry box (its inner line), the heading and the first and last
+    // hint (x, y, size), the field (left, top, width, size), the buttons
+    // Exit Program and Accept (left, top, width, height, size).
+    std::string seen;
+    auto add = [&](const char* format, auto... values) {
+        char buffer[120];
+        std::snprintf(buffer, sizeof buffer, format, values...);
+        seen += buffer;
+    };
+    d.operator_.On_Screen(Host_Caption)
+        .Run([&] {
+            const auto& ops = form().Drawing();
+            std::vector<const Draw_Op*> texts;
+            for (std::size_t i = 0; i < ops.size(); ++i) {
+                if (ops[i].What == Draw_Op::Kind::Text) texts.push_back(&ops[i]);
+                if (ops[i].What == Draw_Op::Kind::Box && ops[i].Line_Width == 15)
+                    add("box %g %g %g %g; ", ops[i + 1].X1, ops[i + 1].Y1, ops[i + 1].X2,
+                        ops[i + 1].Y2);
+            }
+            for (const Draw_Op* t : {texts.at(0), texts.at(2), texts.back()})
+                add("%.5s %g %g %g; ", t->Text.c_str(), t->X1, t->Y1, t->Font.Size);
+            for (int id : {Field_Id, Exit_Id, Accept_Id}) {
+                const Control_Model& c = control(id);
+                add("%d: %g %g %g %g %g; ", id, c.Left(), c.Top(), c.Width(), c.Height(),
+                    c.Font().Size);
+            }
+        })
+        .Key(Key::Escape);
+    EXPECT_EQ(box().User_Input_Form1(2), Entry_Escape);
+    // A 21510 x 8085 client area at 96 dpi, the heading (62 characters of
+    // 192 twips) centred on it.
+    EXPECT_EQ(seen,
+              "box 6069 2377.5 15441 3330; ENTER 4803 1001.25 16; Press 8019 4440 12; "
+              "Press 7587 5340 12; 1: 10932 2617.5 4224 405 11; 14: 1200 6990 2352 495 14; "
+              "11: 18966 6990 1344 495 14; ");
 }
 
 }  // namespace
