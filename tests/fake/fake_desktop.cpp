@@ -50,7 +50,7 @@ void Fake_Files::Create_Folder(const std::string& path) {
 }
 
 std::string Fake_Files::Read_Head(const std::string& path, std::size_t max_bytes) {
-    operations.push_back("read " + path);
+    ++reads[path];
     if (unreadable.count(path)) throw Denied();
     if (!files.count(path)) throw Not_Found();
     return files[path].substr(0, max_bytes);
@@ -59,7 +59,6 @@ std::string Fake_Files::Read_Head(const std::string& path, std::size_t max_bytes
 std::string Fake_Files::Write_Temporary_File(const std::string& beside_path,
                                              const std::string& bytes) {
     std::string path = beside_path + ".tmp" + std::to_string(++temporaries_made);
-    operations.push_back("temp " + path);
     if (!Parent(path).empty() && !folders.count(Parent(path)))
         throw Runtime_Error(Error_Number::Path_Not_Found, "Path not found");
     if (unwritable.count(path)) throw Denied();
@@ -72,7 +71,6 @@ std::string Fake_Files::Write_Temporary_File(const std::string& beside_path,
 }
 
 void Fake_Files::Replace_File(const std::string& from, const std::string& to) {
-    operations.push_back("replace " + from + " -> " + to);
     if (!files.count(from)) throw Not_Found();
     if (unwritable.count(to)) throw Denied();
     Point();

@@ -93,7 +93,7 @@ class Fake_Files : public File_System {
     // throws Fake_Crash before it happens (a write dies half-way).
     int points = 0;
     int crash_at_point = -1;
-    std::vector<std::string> operations;  // "read NRVNC.INI", "temp <path>", "replace a -> b"
+    std::map<std::string, int> reads;  // path -> times its head was read
 
   private:
     void Point() {

@@ -134,11 +134,6 @@ struct Session_Run {
         return {"never shown: " + caption_end};
     }
 
-    static int Count(const Strings& log, const std::string& start) {
-        return static_cast<int>(std::count_if(log.begin(), log.end(),
-                                              [&](const auto& e) { return e.starts_with(start); }));
-    }
-
     // A viewer command line without its constant parts.
     static std::string Describe(std::string c) {
         if (!c.ends_with(Command_End)) return "started " + c;
@@ -155,7 +150,8 @@ struct Session_Run {
     std::string Record() const {
         std::string out;
         const auto add = [&](const std::string& part) { out += (out.empty() ? "" : "; ") + part; };
-        if (int n = Count(d.files.operations, "read NRVNC.INI")) add("read " + std::to_string(n));
+        if (d.files.reads.count("NRVNC.INI"))
+            add("read " + std::to_string(d.files.reads.at("NRVNC.INI")));
         if (int n = d.network.ftp.sessions_opened) add("downloads " + std::to_string(n));
         std::string probes;
         for (const auto& c : d.network.connections)
@@ -163,7 +159,7 @@ struct Session_Run {
         if (!probes.empty()) add("probes" + probes);
         for (const auto& [command, show] : d.processes.started)
             add(Describe(command) + (show == Show_State::Hidden ? "" : " shown"));
-        if (Count(d.files.operations, "temp ") + Count(d.files.operations, "replace ") > 0) {
+        if (d.files.temporaries_made > 0) {  // every save writes a temporary first
             const auto file = d.files.files.find("NRVNC.INI");
             add("saved " +
                 (file == d.files.files.end() ? "nothing" : Replace_All(file->second, "\r\n", "|")));
