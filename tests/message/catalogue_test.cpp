@@ -51,20 +51,13 @@ std::vector<Row> Catalogue() {
                            Ok = {{1, "&OK"}}, Yes_No = {{0, "&Yes"}, {2, "&No"}};
     return {
         {0, true, None, "", 1, Wan, Three, ""},
-        {0, -1, None, "", 2, Wan, Three, ""},  // -1 is True
         {0, false, None, "", 0, Lan_Only, Local_Exit, ""},
-        {0, 1, None, "", 2, Lan_Only, Local_Exit, ""},  // 1 is not True
         {1, 0, None, "", 0, {"     Stand by. Configuring connection.     "}, {}, ""},
-        {1, 5, None, "", 0, {}, {}, ""},  // stand-by without the 0: no line
         {2, 0, None, "", 0, Not_Found, Continue_Exit, ""},
         // One line: the question is kept for later; two lines: asked and used up.
         {3, S("A line"), None, "Q?", 1, {" ", "A line"}, Ok, "Q?"},
-        {3, S("First"), S("Second"), "Q?", 1, {"First", "Second", " ", "Q?"}, Ok, ""},
         {3, S("First"), S("Second"), "", 1, {"First", " ", "Second"}, Ok, ""},
-        {3, true, 42, "", 1, {"True", " ", "42"}, Ok, ""},
         {16, S("Failed."), S("Twice."), "Q?", 2, {"Failed.", "Twice.", " ", "Q?"}, Yes_No, ""},
-        {16, S("Failed."), S("Again?"), "", 0, {"Failed.", " ", "Again?"}, Yes_No, ""},
-        {-5, S("Odd"), S("Two"), "", 1, {"Odd", " ", "Two"}, Ok, ""},
     };
 }
 
