@@ -258,7 +258,6 @@ TEST(Valid_Address, Repeater_Needs_Four_Numbers_From_1_To_254_A_Host_May_Be_A_Na
             m.Repeater_IP = text;
             m.Host_Name = "untouched";
             EXPECT_EQ(Valid_Address(m, 0), as_repeater);
-            EXPECT_EQ(Valid_Address(m, 7), as_repeater);  // any selector but 1: the repeater
             m.Host_Name = text;
             m.Repeater_IP = "untouched";
             EXPECT_EQ(Valid_Address(m, 1), as_host);
