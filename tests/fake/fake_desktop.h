@@ -278,7 +278,7 @@ class Fake_Forms : public Forms_Runtime {
     Fake_Metrics metrics;
     std::vector<Fake_Form*> live;  // loaded forms, in load order
     std::vector<Message_Box_Log> message_boxes;
-    uint64_t do_events_limit = 5'000'000;
+    uint64_t do_events_limit = 400'000;  // 400 s of fake time: a stuck run fails fast
 
   private:
     uint64_t do_events_calls_ = 0;

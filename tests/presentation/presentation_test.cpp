@@ -13,7 +13,6 @@
 
 #include "dialogs/entry/frm_input_box.h"
 #include "dialogs/message/frm_msg_box.h"
-#include "platform/error.h"
 #include "presentation/frm_flat_black.h"
 #include "session/state/misc.h"
 #include "tests/fake/fake_desktop.h"
@@ -37,8 +36,6 @@ TEST(Pix_To_Twips, Rounds_The_Single_Precision_Product_Halves_To_Even_On_Each_Ax
         d.forms.twips_per_pixel_y = per_pixel;
         EXPECT_EQ(Pix_To_Twips_Y(m, pixels), twips) << pixels << " px at " << per_pixel;
     }
-    d.forms.twips_per_pixel_x = 1e6;
-    EXPECT_THROW(Pix_To_Twips_X(m, 30000), Runtime_Error);  // overflow
 }
 
 // Five outlines: the grey band, the cyan edge, red, white and blue lines.

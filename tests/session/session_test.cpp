@@ -43,7 +43,6 @@ struct Session_Run {
     Session_Run() {
         d.files.files[Builtin::Viewer_File_Name] = "";
         d.processes.Script_Viewer({});
-        d.forms.do_events_limit = 400'000;  // a stuck run fails fast
     }
 
     // The operator's script in words: "#16" waits for message 16; "host",
