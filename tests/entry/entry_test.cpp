@@ -219,9 +219,10 @@ TEST_F(Entry_Test, LayoutWorkedByHandForAFontWithFewSizes) {
     d.forms.metrics.fixed_sizes["Courier New"] = {8, 9, 10, 11, 12, 14, 16, 18, 20};
     Select_Display_Font(m);
     m.Repeater_Found = true;
-    // The entry box (its inner line), the heading and the first and last
-    // hint (x, y, size), the field (left, top, width, size), the buttons
-    // Exit Program and Accept (left, top, width, height, size).
+    // The outlines of the form's frame and of the entry box (left, top,
+    // right, bottom, line width, colour as BGR), the heading and the first
+    // and last hint (x, y, size), the field (left, top, width, size), the
+    // buttons Exit Program and Accept (left, top, width, height, size).
     std::string seen;
     auto add = [&](const char* format, auto... values) {
         char buffer[120];
@@ -234,9 +235,9 @@ TEST_F(Entry_Test, LayoutWorkedByHandForAFontWithFewSizes) {
             std::vector<const Draw_Op*> texts;
             for (std::size_t i = 0; i < ops.size(); ++i) {
                 if (ops[i].What == Draw_Op::Kind::Text) texts.push_back(&ops[i]);
-                if (ops[i].What == Draw_Op::Kind::Box && ops[i].Line_Width == 15)
-                    add("box %g %g %g %g; ", ops[i + 1].X1, ops[i + 1].Y1, ops[i + 1].X2,
-                        ops[i + 1].Y2);
+                if (ops[i].What == Draw_Op::Kind::Box)
+                    add("%g %g %g %g w%d %06x; ", ops[i].X1, ops[i].Y1, ops[i].X2, ops[i].Y2,
+                        ops[i].Line_Width, ops[i].Colour);
             }
             for (const Draw_Op* t : {texts.at(0), texts.at(2), texts.back()})
                 add("%.5s %g %g %g; ", t->Text.c_str(), t->X1, t->Y1, t->Font.Size);
@@ -248,10 +249,18 @@ TEST_F(Entry_Test, LayoutWorkedByHandForAFontWithFewSizes) {
         })
         .Key(Key::Escape);
     EXPECT_EQ(box().User_Input_Form1(2), Entry_Escape);
-    // A 21510 x 8085 client area at 96 dpi, the heading (62 characters of
-    // 192 twips) centred on it.
+    // A 21510 x 8085 client area at 96 dpi (15 twips a pixel). A border of
+    // width w (19 for the frame, 15 for the box; a = w / 2 rounded) is a grey
+    // band of width w at a + 2 pixels inside, then lines: cyan on the edge,
+    // red at a / 2 + 2, white at a + 2, blue (2 wide) at 2a - 2. The heading
+    // (62 characters of 192 twips) is centred.
     EXPECT_EQ(seen,
-              "box 6069 2377.5 15441 3330; ENTER 4803 1001.25 16; Press 8019 4440 12; "
+              "180 180 21330 7905 w19 f0f0f0; 0 0 21510 8085 w1 ffff00; "
+              "105 105 21405 7980 w1 0000ff; 180 180 21330 7905 w1 ffffff; "
+              "270 270 21240 7815 w2 ff0000; 6219 2527.5 15291 3180 w15 f0f0f0; "
+              "6069 2377.5 15441 3330 w1 ffff00; 6159 2467.5 15351 3240 w1 0000ff; "
+              "6219 2527.5 15291 3180 w1 ffffff; 6279 2587.5 15231 3120 w2 ff0000; "
+              "ENTER 4803 1001.25 16; Press 8019 4440 12; "
               "Press 7587 5340 12; 1: 10932 2617.5 4224 405 11; 14: 1200 6990 2352 495 14; "
               "11: 18966 6990 1344 495 14; ");
 }

@@ -5,7 +5,6 @@
 #include <gtest/gtest.h>
 
 #include <algorithm>
-#include <iomanip>
 #include <optional>
 #include <set>
 #include <sstream>
@@ -35,49 +34,6 @@ TEST(Pix_To_Twips, Rounds_The_Single_Precision_Product_Halves_To_Even_On_Each_Ax
         d.forms.twips_per_pixel_x = 1;
         d.forms.twips_per_pixel_y = per_pixel;
         EXPECT_EQ(Pix_To_Twips_Y(m, pixels), twips) << pixels << " px at " << per_pixel;
-    }
-}
-
-// Five outlines: the grey band, the cyan edge, red, white and blue lines.
-TEST(Draw_Border, Five_Outlines_In_Order_With_Their_Insets_Widths_And_Colours) {
-    const struct {
-        float Width;
-        int Band, Red, Blue;  // insets in pixels of the band (and white line), red and blue lines
-    } cases[] = {{19, 12, 7, 18}, {15, 10, 6, 14}, {20, 12, 7, 18}, {5, 4, 3, 2}};
-    const float L = 30, R = 7000, T = 45, B = 5000;
-    const auto box = [](double x1, double y1, double x2, double y2, int width, Color colour) {
-        std::ostringstream s;
-        s << std::setprecision(17) << "box " << x1 << " " << y1 << " " << x2 << " " << y2 << " w"
-          << width << " c" << colour << "; ";
-        return s.str();
-    };
-    // A box drawn that many pixels inside the given edges.
-    const auto inside = [&](double inset, int width, Color colour) {
-        return box(L + inset, T + inset, R - inset, B - inset, width, colour);
-    };
-    for (const auto& c : cases) {
-        SCOPED_TRACE("width " + std::to_string(c.Width));
-        fake::Fake_Desktop d;
-        Misc m(d.platform());
-        d.forms.Set_Dots_Per_Inch(120);  // 12 twips per pixel, not the 15 of 96 dpi
-        Form_Events events;
-        std::unique_ptr<Form> form = d.forms.Load_Form(Form_Design{}, events);
-        form->Set_Fill_Style(0);
-        form->Set_Draw_Width(7);
-        Draw_Border(m, L, R, T, B, c.Width, *form);
-        const double px = 12;
-        std::string drawn;
-        for (const Draw_Op& op : d.forms.live.back()->Drawing())
-            drawn += op.What != Draw_Op::Kind::Box
-                         ? "not a box; "
-                         : box(op.X1, op.Y1, op.X2, op.Y2, op.Line_Width, op.Colour);
-        EXPECT_EQ(drawn, inside(c.Band * px, static_cast<int>(c.Width), Rgb(240, 240, 240)) +
-                             inside(0, 1, Rgb(0, 255, 255)) +
-                             inside(c.Red * px, 1, Rgb(255, 0, 0)) +
-                             inside(c.Band * px, 1, Rgb(255, 255, 255)) +
-                             inside(c.Blue * px, 2, Rgb(0, 0, 255)));
-        EXPECT_EQ(form->Fill_Style(), 1);
-        EXPECT_EQ(form->Draw_Width(), 2);
     }
 }
 
