@@ -88,7 +88,6 @@ TEST(Settings, Each_Value_Failing_Its_Check_Takes_Its_Default_A_Damaged_File_Giv
     const std::pair<std::string, std::string> cases[] = {
         {Lines("host", "10.1.1.1", "80"), "host|10.1.1.1|5901"},
         {Lines("host", "10.0.0.1", "1234"), "host|" + Repeater + "|1234"},
-        {Lines("a/b", "10.1.1.1", "1234"), Default_Host + "|10.1.1.1|1234"},
         {Lines(".local", "repeater.example.com", "0000"), Default_Host + "|" + Repeater + "|0000"},
         {Lines("", "", ""), D},
         {Lines("pc", "10.1.1.1", "1234") + "more\r\nand more\r\n", "pc|10.1.1.1|1234"},
