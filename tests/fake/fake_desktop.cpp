@@ -10,11 +10,6 @@ namespace nrvnc::fake {
 
 namespace {
 
-std::string Upper(std::string s) {
-    for (auto& c : s) c = static_cast<char>(std::toupper(static_cast<unsigned char>(c)));
-    return s;
-}
-
 std::string Parent(const std::string& path) {
     auto cut = path.find_last_of('\\');
     return cut == std::string::npos ? "" : path.substr(0, cut);
@@ -145,7 +140,7 @@ void Fake_Processes::Script_Viewer(const Viewer_Behaviour& b) {
 
 bool Fake_Windows::Window_Exists(const std::string& title) {
     return std::any_of(windows.begin(), windows.end(),
-                       [&](const auto& w) { return Upper(w.first) == Upper(title); });
+                       [&](const auto& w) { return w.first == title; });
 }
 
 // ---- network ----

@@ -137,6 +137,8 @@ class Fake_Processes : public Processes {
 
 class Fake_Windows : public Desktop {
   public:
+    // By the exact title: the tests open every window with the title the
+    // program looks for (letter case is the real backends' contract).
     bool Window_Exists(const std::string& title) override;
     void Post_Taskbar_Command(int command) override { taskbar_commands.push_back(command); }
 
