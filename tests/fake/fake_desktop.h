@@ -32,9 +32,7 @@ namespace nrvnc::fake {
 struct Fake_Stuck {
     std::string What;
 };
-struct Fake_Crash {
-    int Point;
-};
+struct Fake_Crash {};
 
 class Fake_Desktop;
 
@@ -97,7 +95,7 @@ class Fake_Files : public File_System {
 
   private:
     void Point() {
-        if (points++ == crash_at_point) throw Fake_Crash{crash_at_point};
+        if (points++ == crash_at_point) throw Fake_Crash{};
     }
 };
 
