@@ -345,7 +345,7 @@ TEST(Command_Line, Second_Digit_Of_The_Code_Naming_Today_Grants_Control_Nothing_
     }
 }
 
-TEST(Session, Launch_Outcomes) {
+TEST(Session, Launch_Outcomes_And_Watch_Time_Limits_Across_The_Tick_Wrap) {
     const std::string internet = "stored answers:10.1.1.9:5905 #0 Internet code '1334 Accept ";
     const std::string proxy = "read 1; probes 10.1.1.9:5905; view -proxy 10.1.1.9:5905 ID:1334";
     Play_Flows({
@@ -384,23 +384,16 @@ TEST(Session, Launch_Outcomes) {
         // Run-time errors: the abort message, the windows restored, the viewer left alone.
         {"the viewer cannot be started", "start-raises " + Local, Saved + "; abort File not found"},
         {"out of memory", "out-of-memory " + Local, Saved + "; abort " + std::bad_alloc().what()},
+        // The watch's limits, each wait across the tick counter's wrap.
+        {"the host never answers: 10000 ms", "viewer:stays clock:0xFFFFF000 " + Local + "#16 No",
+         Saved + "; listed +10001; killed +10001", Not_Received},
+        {"gone, no status window: 3000 ms", "viewer:gone clock:0xFFFFFC00 " + Local + "#16 No",
+         Saved + "; listed +3001 +3001", Not_Started},
+        // The connection wait counts from the process check.
+        {"status window just after the process check",
+         "viewer:late clock:0xFFFFF000 " + Local + "#16 No",
+         Saved + "; listed +3001 +13002; killed +13002", Not_Received},
     });
-}
-
-TEST(Session, Watch_Time_Limits_Also_Across_The_Tick_Wrap) {
-    for (const std::string clock : {"1000", "0xFFFFF000", "0xFFFFFC00"}) {
-        SCOPED_TRACE("launched at " + clock);
-        const std::string launch = "#0 Local host clear 'pc-17 clock:" + clock + " Accept #16 No";
-        Play_Flows({
-            {"the host never answers: 10000 ms", "viewer:stays " + launch,
-             Saved + "; listed +10001; killed +10001", Not_Received},
-            {"gone, no status window: 3000 ms", "viewer:gone " + launch,
-             Saved + "; listed +3001 +3001", Not_Started},
-            // The connection wait counts from the process check.
-            {"status window just after the process check", "viewer:late " + launch,
-             Saved + "; listed +3001 +13002; killed +13002", Not_Received},
-        });
-    }
 }
 
 TEST(Housekeeping, Find_Process_Needs_The_Name_Contained_Without_Case_And_The_Exact_ID) {
