@@ -199,21 +199,18 @@ const Message_Case Messages[] = {
      "Do you want to try again?"},
 };
 
-struct Screen {
-    int Width, Height, Dpi;
-    const std::vector<float>& Sizes;  // as measured at start-up
-};
-
 // Opens one entry screen (mode 1 access code, 2 to 4 the others) or one
-// catalogue row on a fresh desktop and checks it while it waits.
-S Check_Screen(const Screen& s, int mode, bool found, const Message_Case* msg) {
+// catalogue row on a fresh desktop of w x h pixels at dpi, with the font
+// sizes measured at start-up, and checks it while it waits.
+S Check_Screen(int w, int h, int dpi, const std::vector<float>& sizes, int mode, bool found,
+               const Message_Case* msg) {
     fake::Fake_Desktop d;
     Misc m(d.platform());
-    d.forms.Set_Dots_Per_Inch(s.Dpi);
-    d.forms.screen_width_px = s.Width, d.forms.screen_height_px = s.Height;
+    d.forms.Set_Dots_Per_Inch(dpi);
+    d.forms.screen_width_px = w, d.forms.screen_height_px = h;
     d.forms.do_events_limit = 20000;
     m.Display_Font = "Courier New";
-    m.Font_Sizes = s.Sizes;
+    m.Font_Sizes = sizes;
     std::ostringstream found_out;  // the screen's problems, in words
     // A screen never shown leaves the operator waiting.
     const auto look = [&] { Check_Form(d, *d.operator_.Current(), !msg, found_out); };
@@ -257,18 +254,17 @@ TEST(Dialogs_On_Every_Screen, Open_Inside_Their_Frames_Without_Overlap_At_72_To_
         ASSERT_EQ(m.Display_Font, "Courier New");
         for (const auto& [w, h] : Screens) {
             if (dpi > 96 && (w < 8 * dpi || h < 6 * dpi)) continue;
-            const Screen s{w, h, dpi, m.Font_Sizes};
             const S where = std::to_string(w) + "x" + std::to_string(h) + " at " +
                             std::to_string(dpi) + " dpi: ";
             for (int mode = 1; mode <= 4; ++mode)
                 for (bool found : {false, true}) {
                     if (mode > 1 && found) continue;
-                    const S problems = Check_Screen(s, mode, found, nullptr);
+                    const S problems = Check_Screen(w, h, dpi, m.Font_Sizes, mode, found, nullptr);
                     EXPECT_EQ(problems, "") << where << "entry mode " << mode << " found " << found;
                     ++screens;
                 }
             for (const Message_Case& msg : Messages) {
-                const S problems = Check_Screen(s, 0, false, &msg);
+                const S problems = Check_Screen(w, h, dpi, m.Font_Sizes, 0, false, &msg);
                 EXPECT_EQ(problems, "") << where << "message " << msg.Sel;
                 ++screens;
             }
