@@ -40,13 +40,8 @@ class Entry_Test : public ::testing::Test {
 
     FrmInputBox& box() { return frmInputBox(m); }
 
-    // The entry form while a screen is up.
-    fake::Fake_Form& form() {
-        for (auto* f : d.forms.live)
-            if (f->Caption().rfind("  Enter", 0) == 0) return *f;
-        ADD_FAILURE() << "no entry screen is loaded";
-        return *d.forms.live.at(0);
-    }
+    // The entry form, in an operator's action after it waited for the screen.
+    fake::Fake_Form& form() { return *d.operator_.Current(); }
     Control_Model& control(int id) { return *form().Find_Control(id); }
     std::string field_text() { return control(Field_Id).Text(); }
 
