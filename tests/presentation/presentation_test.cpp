@@ -75,7 +75,6 @@ TEST(Select_Display_Font, Takes_The_First_Preferred_Name_Installed_And_Measures_
             EXPECT_NE(m.Font_Sizes, kept);
         else
             EXPECT_EQ(m.Font_Sizes, c.Measured);
-        EXPECT_TRUE(d.forms.live.empty());
         EXPECT_FALSE(frmFlatBlack(m).Loaded());
         std::string boxes;
         for (const auto& box : d.forms.message_boxes) boxes += box.Title + ": " + box.Text;
