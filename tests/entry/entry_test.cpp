@@ -25,7 +25,6 @@ constexpr Color White = Rgb(255, 255, 255);
 constexpr Color Black = Rgb(0, 0, 0);
 
 constexpr const char* Host_Caption = "  Enter Host Name or IP Address  ";
-constexpr const char* IP_Caption = "  Enter IP Address  ";
 constexpr const char* Port_Caption = "  Enter Port Number  ";
 constexpr const char* Code_Caption = "  Enter Remote Viewing Access Code";
 
@@ -52,7 +51,7 @@ class Entry_Test : public ::testing::Test {
     }
 
     static const char* Caption_Of(int mode) {
-        const char* captions[] = {Code_Caption, Host_Caption, IP_Caption, Port_Caption};
+        const char* captions[] = {Code_Caption, Host_Caption, "  Enter IP Address  ", Port_Caption};
         return captions[mode - 1];
     }
 

@@ -91,8 +91,7 @@ struct Session_Run {
             {"fails-as-it-closes", {.Status_Window_Closes_After = 1500, .Error_Box_After = 1500}},
             {"windowless", {.Status_Window_After = -1, .Status_Window_Closes_After = -1}},
             {"late", {.Status_Window_After = 3003, .Status_Window_Closes_After = -1}}};
-        const std::string arg =
-            Replace_All(w.substr(w.find(':') + 1), "builtin", Builtin::Default_Repeater_Host);
+        const std::string arg = w.substr(w.find(':') + 1);
         auto& files = d.files;
         auto& net = d.network;
         auto& procs = d.processes;
