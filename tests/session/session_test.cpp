@@ -241,6 +241,7 @@ Strings Rejected(const std::string& value, const std::string& what, const std::s
 // (buttons 13 and 12, Edit IP and Edit Port #).
 std::function<void(Session_Run&)> Code_Screen_Shows(std::string ip, std::string port, bool edits) {
     return [=](Session_Run& r) {
+        ASSERT_FALSE(r.d.seen.empty());  // a run that showed nothing fails, not crashes
         const fake::Screen_Snapshot& s = r.d.seen.back();
         EXPECT_EQ(s.Caption, Code_Screen + " - Repeater IP : " + ip + "   Port # " + port);
         EXPECT_EQ(s.Buttons.count(13) + s.Buttons.count(12), edits ? 2u : 0u);
