@@ -10,11 +10,6 @@ namespace nrvnc::fake {
 
 namespace {
 
-std::string Upper(std::string s) {
-    for (auto& c : s) c = static_cast<char>(std::toupper(static_cast<unsigned char>(c)));
-    return s;
-}
-
 std::string Parent(const std::string& path) {
     auto cut = path.find_last_of('\\');
     return cut == std::string::npos ? "" : path.substr(0, cut);
@@ -41,7 +36,6 @@ void Fake_Clock::Advance(uint32_t milliseconds) {
 
 void Fake_Files::Create_Folder(const std::string& path) {
     Point();
-    operations.push_back("mkdir " + path);
     if (uncreatable_folders.count(path)) throw Denied();
     if (!Parent(path).empty() && !folders.count(Parent(path)))
         throw Runtime_Error(Error_Number::Path_Not_Found, "Path not found");
@@ -51,7 +45,7 @@ void Fake_Files::Create_Folder(const std::string& path) {
 }
 
 std::string Fake_Files::Read_Head(const std::string& path, std::size_t max_bytes) {
-    operations.push_back("read " + path);
+    ++reads[path];
     if (unreadable.count(path)) throw Denied();
     if (!files.count(path)) throw Not_Found();
     return files[path].substr(0, max_bytes);
@@ -60,10 +54,8 @@ std::string Fake_Files::Read_Head(const std::string& path, std::size_t max_bytes
 std::string Fake_Files::Write_Temporary_File(const std::string& beside_path,
                                              const std::string& bytes) {
     std::string path = beside_path + ".tmp" + std::to_string(++temporaries_made);
-    operations.push_back("temp " + path);
     if (!Parent(path).empty() && !folders.count(Parent(path)))
         throw Runtime_Error(Error_Number::Path_Not_Found, "Path not found");
-    if (files.count(path)) throw Runtime_Error(Error_Number::Path_File_Access_Error, "File exists");
     if (unwritable.count(path)) throw Denied();
     // A crash leaves what was written so far; a reported failure nothing.
     for (std::size_t size : {std::size_t{0}, bytes.size() / 2, bytes.size()}) {
@@ -74,7 +66,6 @@ std::string Fake_Files::Write_Temporary_File(const std::string& beside_path,
 }
 
 void Fake_Files::Replace_File(const std::string& from, const std::string& to) {
-    operations.push_back("replace " + from + " -> " + to);
     if (!files.count(from)) throw Not_Found();
     if (unwritable.count(to)) throw Denied();
     Point();
@@ -83,7 +74,6 @@ void Fake_Files::Replace_File(const std::string& from, const std::string& to) {
 }
 
 void Fake_Files::Delete_File(const std::string& path) {
-    operations.push_back("delete " + path);
     if (!files.count(path)) throw Not_Found();
     Point();
     files.erase(path);
@@ -107,15 +97,11 @@ uint32_t Fake_Processes::Start(const std::string& command_line, Show_State show)
 
 std::vector<Process_Entry> Fake_Processes::List() {
     list_times.push_back(d_.clock.now);
-    if (list_raises) throw Runtime_Error(-2147217405, "Access denied");
-    std::vector<Process_Entry> list{{"System", 4}, {"explorer", 1200}};
-    list.insert(list.end(), running.begin(), running.end());
-    return list;
+    return running;
 }
 
 void Fake_Processes::Terminate(uint32_t process_id) {
     terminate_times.push_back(d_.clock.now);
-    terminated.push_back(process_id);
     if (process_id != 0) End(process_id);
 }
 
@@ -154,7 +140,7 @@ void Fake_Processes::Script_Viewer(const Viewer_Behaviour& b) {
 
 bool Fake_Windows::Window_Exists(const std::string& title) {
     return std::any_of(windows.begin(), windows.end(),
-                       [&](const auto& w) { return Upper(w.first) == Upper(title); });
+                       [&](const auto& w) { return w.first == title; });
 }
 
 // ---- network ----
@@ -211,62 +197,51 @@ class Fake_Socket : public Tcp_Socket {
 };
 
 std::unique_ptr<Tcp_Socket> Fake_Network::Create_Tcp_Socket() {
-    ++sockets_created;
     return std::make_unique<Fake_Socket>(*this, d_.clock);
 }
 
-Ftp_Client::Handle Fake_Ftp::Internet_Open(const std::string& agent) {
-    calls.push_back("open " + agent);
+Ftp_Client::Handle Fake_Ftp::Internet_Open(const std::string&) {
+    ++sessions_opened;
     open_handles.insert(next_);
     return next_++;
 }
 
-Ftp_Client::Handle Fake_Ftp::Internet_Connect(Handle session, const std::string& server,
+Ftp_Client::Handle Fake_Ftp::Internet_Connect(Handle session, const std::string& name,
                                               uint16_t port, const std::string& user,
                                               const std::string& password) {
-    calls.push_back("connect " + server + " " + std::to_string(port) + " " + user + " " + password);
-    bool url_form = server.starts_with("ftp://");
-    std::string name = url_form ? server.substr(6) : server;
-    auto it = servers.find(name);
-    if (!open_handles.count(session) || it == servers.end() || it->second.Login_Refused ||
-        !(url_form ? it->second.Accept_Url_Name : it->second.Accept_Plain_Name))
+    const bool url_form = name.starts_with("ftp://");
+    if (!open_handles.count(session) || !server || port != 0 ||
+        name.substr(url_form ? 6 : 0) != Builtin::FTP_Server_Name ||
+        user != Builtin::FTP_User_Name || password != Builtin::FTP_Password ||
+        !(url_form ? server->Accept_Url_Name : server->Accept_Plain_Name))
         return 0;
+    connected_as = name;
     open_handles.insert(next_);
-    connections_[next_] = {name, ""};
+    folders_[next_] = "";
     return next_++;
 }
 
 bool Fake_Ftp::Set_Current_Directory(Handle connection, const std::string& folder) {
-    calls.push_back("cd " + folder);
-    Fake_Ftp_Server* s = Server_Of(connection);
-    if (!s || !s->Has_Folder || folder != "VNCRepeater") return false;
-    connections_[connection].second = folder;
+    if (!Live(connection) || !server->Has_Folder || folder != "VNCRepeater") return false;
+    folders_[connection] = folder;
     return true;
 }
 
 bool Fake_Ftp::Get_File(Handle connection, const std::string& remote_name,
                         const std::string& local_path, bool ascii, std::size_t max_bytes) {
-    calls.push_back("get " + remote_name + " " + local_path + (ascii ? " ascii" : " binary"));
-    Fake_Ftp_Server* s = Server_Of(connection);
-    if (!s || connections_[connection].second != "VNCRepeater" || remote_name != "Repeater.Dat" ||
-        !s->File || s->Local_Write_Fails)
+    if (!Live(connection) || folders_[connection] != "VNCRepeater" ||
+        remote_name != "Repeater.Dat" || !server->File)
         return false;
+    const std::string& file = *server->File;
     std::string content;
-    for (std::size_t i = 0; i < s->File->size(); ++i) {
+    for (std::size_t i = 0; i < file.size(); ++i) {
         // text transfer ends every line with CR LF
-        if (ascii && (*s->File)[i] == '\n' && (i == 0 || (*s->File)[i - 1] != '\r'))
-            content += '\r';
-        content += (*s->File)[i];
+        if (ascii && file[i] == '\n' && (i == 0 || file[i - 1] != '\r')) content += '\r';
+        content += file[i];
     }
     if (content.size() > max_bytes) return false;
     d_.files.files[local_path] = content;
     return true;
-}
-
-Fake_Ftp_Server* Fake_Ftp::Server_Of(Handle h) {
-    auto it = connections_.find(h);
-    return it == connections_.end() || !open_handles.count(h) ? nullptr
-                                                              : &servers[it->second.first];
 }
 
 // ---- forms ----
@@ -303,7 +278,6 @@ std::unique_ptr<Form> Fake_Forms::Load_Form(const Form_Design& design, Form_Even
         frame.Left = frame.Right = frame.Bottom = 3 * twips_per_pixel_x;
         frame.Top = 23 * twips_per_pixel_y;
     }
-    loaded_captions.push_back(design.Caption);
     return std::make_unique<Fake_Form>(live, design, events, metrics, frame);
 }
 
@@ -325,10 +299,6 @@ std::string Fake_Forms::Font(int index) const {
 
 Color Fake_Forms::System_Color(int index) const {
     switch (index) {
-        case 8:
-            return Rgb(0, 0, 0);  // window text
-        case 14:
-            return Rgb(255, 255, 255);  // highlighted text
         case 15:
             return Rgb(240, 240, 240);  // button face
         case 16:
@@ -360,34 +330,20 @@ Operator& Operator::On_Message(int number) {
     std::string tail = "Message # " + std::to_string(number);
     // The stand-by notice (1) is up, disabled, without buttons; a waiting
     // message is enabled and has its buttons up, one focused.
-    return On(
-        [=, this] {
-            return Find([&](const Fake_Form& f) {
-                return f.Caption().ends_with(tail) &&
-                       (number == 1 || (f.Enabled() && f.Focused_Id() >= 0));
-            });
-        },
-        "message " + std::to_string(number));
+    return On([=, this] {
+        return Find([&](const Fake_Form& f) {
+            return f.Caption().ends_with(tail) &&
+                   (number == 1 || (f.Enabled() && f.Focused_Id() >= 0));
+        });
+    });
 }
 
 Operator& Operator::On_Screen(const std::string& caption_start) {
-    return On(
-        [=, this] {
-            return Find([&](const Fake_Form& f) {
-                return f.Caption().starts_with(caption_start) && f.Enabled() && f.Focused_Id() >= 0;
-            });
-        },
-        "screen " + caption_start);
-}
-
-Operator& Operator::On_Message_Box() {
-    return On(
-        [this] {
-            if (d_.forms.message_boxes.size() <= boxes_seen_) return false;
-            boxes_seen_ = d_.forms.message_boxes.size();
-            return true;
-        },
-        "system message box");
+    return On([=, this] {
+        return Find([&](const Fake_Form& f) {
+            return f.Caption().starts_with(caption_start) && f.Enabled() && f.Focused_Id() >= 0;
+        });
+    });
 }
 
 Operator& Operator::Type(const std::string& text) {
@@ -396,9 +352,7 @@ Operator& Operator::Type(const std::string& text) {
             // The key code of a character typed on the main keyboard.
             int key = std::isalnum(c) ? std::toupper(c)
                       : c == '.'      ? Key::Period
-                      : c == ' '      ? Key::Space
                       : c == '-'      ? 189
-                      : c == '/'      ? 191
                                       : 0;
             if (Current_Is_Live()) current_->Deliver_Key(key, 0, c);
         }

@@ -32,9 +32,7 @@ namespace nrvnc::fake {
 struct Fake_Stuck {
     std::string What;
 };
-struct Fake_Crash {
-    int Point;
-};
+struct Fake_Crash {};
 
 class Fake_Desktop;
 
@@ -93,11 +91,11 @@ class Fake_Files : public File_System {
     // throws Fake_Crash before it happens (a write dies half-way).
     int points = 0;
     int crash_at_point = -1;
-    std::vector<std::string> operations;  // "write NRVNC.INI", "replace a -> b", ...
+    std::map<std::string, int> reads;  // path -> times its head was read
 
   private:
     void Point() {
-        if (points++ == crash_at_point) throw Fake_Crash{crash_at_point};
+        if (points++ == crash_at_point) throw Fake_Crash{};
     }
 };
 
@@ -115,7 +113,7 @@ class Fake_Processes : public Processes {
     explicit Fake_Processes(Fake_Desktop& d) : d_(d) {}
     uint32_t Start(const std::string& command_line, Show_State show) override;
     std::vector<Process_Entry> List() override;
-    // Every call is noted in terminated; process 0 is never acted on.
+    // Every call is timed in terminate_times; process 0 is never acted on.
     void Terminate(uint32_t process_id) override;
 
     // What a started program does, by its command name ("vncviewer").
@@ -126,10 +124,8 @@ class Fake_Processes : public Processes {
 
     std::vector<Process_Entry> running;
     std::vector<std::pair<std::string, Show_State>> started;  // command lines
-    std::vector<uint32_t> terminated;
     bool start_raises = false;
     bool start_returns_zero = false;
-    bool list_raises = false;
     uint32_t next_pid = 4000;
     std::vector<uint32_t> start_times, list_times, terminate_times;  // clock at each call
 
@@ -139,6 +135,8 @@ class Fake_Processes : public Processes {
 
 class Fake_Windows : public Desktop {
   public:
+    // By the exact title: the tests open every window with the title the
+    // program looks for (letter case is the real backends' contract).
     bool Window_Exists(const std::string& title) override;
     void Post_Taskbar_Command(int command) override { taskbar_commands.push_back(command); }
 
@@ -169,10 +167,8 @@ struct Fake_Connection_Log {
 struct Fake_Ftp_Server {
     bool Accept_Plain_Name = true;  // "ftp.example" form
     bool Accept_Url_Name = true;    // "ftp://ftp.example" form
-    bool Login_Refused = false;
     bool Has_Folder = true;
     std::optional<std::string> File;  // Repeater.Dat content (as stored, LF or CR LF)
-    bool Local_Write_Fails = false;
 };
 
 class Fake_Ftp : public Ftp_Client {
@@ -184,21 +180,18 @@ class Fake_Ftp : public Ftp_Client {
     bool Set_Current_Directory(Handle connection, const std::string& folder) override;
     bool Get_File(Handle connection, const std::string& remote_name, const std::string& local_path,
                   bool ascii, std::size_t max_bytes) override;
-    void Close_Handle(Handle handle) override {
-        calls.push_back("close " + std::to_string(handle));
-        open_handles.erase(handle);
-    }
+    void Close_Handle(Handle handle) override { open_handles.erase(handle); }
 
-    std::map<std::string, Fake_Ftp_Server> servers;  // by plain server name
-    std::vector<std::string>
-        calls;  // "open NR...", "connect ftp.x user pw", "cd X", "get a b ascii", "close 2"
+    std::optional<Fake_Ftp_Server> server;  // the program's server; none: unknown
+    int sessions_opened = 0;
+    std::string connected_as;  // the server name of the last connection made
     std::set<Handle> open_handles;
 
   private:
-    Fake_Ftp_Server* Server_Of(Handle h);
+    bool Live(Handle h) const { return folders_.count(h) && open_handles.count(h); }
     Fake_Desktop& d_;
     Handle next_ = 100;
-    std::map<Handle, std::pair<std::string, std::string>> connections_;  // server, folder
+    std::map<Handle, std::string> folders_;  // connection -> current folder
 };
 
 class Fake_Network : public Network {
@@ -217,7 +210,6 @@ class Fake_Network : public Network {
     bool internet_ok = true;
     std::vector<std::string> internet_checks;
     std::vector<Fake_Connection_Log> connections;
-    int sockets_created = 0;
     Fake_Ftp ftp;
 
   private:
@@ -284,10 +276,9 @@ class Fake_Forms : public Forms_Runtime {
     double twips_per_pixel_x = 15, twips_per_pixel_y = 15;
     std::vector<std::string> fonts{"Arial", "Courier New", "Times New Roman"};
     Fake_Metrics metrics;
-    std::vector<Fake_Form*> live;              // loaded forms, in load order
-    std::vector<std::string> loaded_captions;  // every load, by designed caption
+    std::vector<Fake_Form*> live;  // loaded forms, in load order
     std::vector<Message_Box_Log> message_boxes;
-    uint64_t do_events_limit = 5'000'000;
+    uint64_t do_events_limit = 400'000;  // 400 s of fake time: a stuck run fails fast
 
   private:
     uint64_t do_events_calls_ = 0;
@@ -309,9 +300,8 @@ class Operator {
     // Conditions: the next step waits until this is on screen.
     Operator& On_Message(int number);                       // a message dialog # number, waiting
     Operator& On_Screen(const std::string& caption_start);  // an entry screen
-    Operator& On_Message_Box();                             // the system message box
-    Operator& On(std::function<bool()> condition, const std::string& what) {
-        steps_.push_back({std::move(condition), nullptr, what});
+    Operator& On(std::function<bool()> condition) {
+        steps_.push_back({std::move(condition), nullptr});
         return *this;
     }
 
@@ -324,7 +314,7 @@ class Operator {
     }
     Operator& Clear_Field();  // End, then Backspace until empty
     Operator& Run(std::function<void()> action) {
-        steps_.push_back({nullptr, std::move(action), "action"});
+        steps_.push_back({nullptr, std::move(action)});
         return *this;
     }
 
@@ -338,7 +328,6 @@ class Operator {
     struct Step {
         std::function<bool()> Condition;  // a step is a condition or an action
         std::function<void()> Action;
-        std::string What;
     };
     bool Find(const std::function<bool(const Fake_Form&)>& wanted);
     Fake_Desktop& d_;
@@ -346,7 +335,6 @@ class Operator {
     std::size_t next_ = 0;
     Fake_Form* current_ = nullptr;
     bool busy_ = false;
-    std::size_t boxes_seen_ = 0;
 };
 
 class Fake_Desktop {
