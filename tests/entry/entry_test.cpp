@@ -200,6 +200,42 @@ TEST_F(Entry_Test, AltAOnTheCodeScreenRunsTheCodeCheck) {
     EXPECT_EQ(m.Access_Code, "2233");
 }
 
+// The texts of each screen, word for word; the edit hints and buttons only
+// while no repeater answers (mode 0: the access code screen then).
+TEST_F(Entry_Test, EachScreenShowsItsTextsAndButtons) {
+    const std::string Code = "ENTER REMOTE VIEWER 4 DIGIT ACCES CODE SUPPLIED BY THE HOST";
+    const std::string Label = " Remote Viewer Access Code ";
+    const std::string Accept = "Press [Accept] button to accept input.";
+    const std::string Esc =
+        "Press <Esc> key to return to network selection or the [Exit Program] button to exit "
+        "program.";
+    const std::pair<int, std::vector<std::string>> cases[] = {
+        {1, {Code, Label, Accept, Esc}},
+        {0,
+         {Code, Label, Accept,
+          "Press [Edit IP] button to change the repeater IP address for remote viewing.",
+          "Press [Edit Port #] button to change the internet port number remote viewing.", Esc}},
+        {2,
+         {"ENTER HOST NAME or IP ADDRESS FOR LOCAL NETWORK REMOTE VIEWING",
+          " Host Name/IP Address ", Accept}},
+        {3, {"ENTER REPEATER IP ADDRESS FOR INTERNET REMOTE VIEWING", " IP Address ", Accept}},
+        {4, {"ENTER PORT NUMBER FOR INTERNET REMOTE VIEWING", "   Port #   ", Accept}},
+    };
+    for (auto [mode, texts] : cases) {
+        m.Repeater_Found = mode == 1;
+        d.operator_.On_Screen(Caption_Of(std::max(mode, 1))).Key(Key::Escape);
+        EXPECT_EQ(Run_Screen(std::max(mode, 1)), Entry_Escape);
+        if (mode > 1)
+            texts.insert(texts.end(), {"Press <F2> to restore original value.",
+                                       "Press <Esc> key to return to network selection screen.",
+                                       "Press [Exit Program] button to exit program."});
+        EXPECT_EQ(d.seen.back().Texts, texts) << "mode " << mode;
+        const auto& buttons = d.seen.back().Buttons;
+        EXPECT_EQ(buttons.size(), mode == 0 ? 4u : 2u) << "mode " << mode;
+        EXPECT_TRUE(buttons.count(Accept_Id) && buttons.count(Exit_Id)) << "mode " << mode;
+    }
+}
+
 // Where the entry form puts its texts and controls, in twips, on one screen
 // worked by hand from the designed layout. That every screen fits at all
 // resolutions, and how sizes step down, is the sweep in tests/presentation.
