@@ -76,16 +76,11 @@ class Active_Only_Handler(FTPHandler):
         self.push_dtp_data(FileProducer(made_up, self._current_type), isproducer=True, file=made_up, cmd="RETR")
         return file
 
-    def log_end(self, file, how):
+    def log_transfer(self, cmd, filename, receive, completed, elapsed, bytes):
         with open(os.path.join(self.authorizer.get_home_dir(self.username),
                                "transfers.log"), "a") as log:
-            log.write("%s %s\n" % (how, os.path.basename(file)))
-
-    def on_file_sent(self, file):
-        self.log_end(file, "complete")
-
-    def on_incomplete_file_sent(self, file):
-        self.log_end(file, "incomplete")
+            log.write("%s %s\n" % ("complete" if completed else "incomplete",
+                                   os.path.basename(filename)))
 
 
 def main():

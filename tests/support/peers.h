@@ -173,13 +173,12 @@ struct Ftp_Server {
         const char* port = std::getenv("NRVNC_TEST_FTP_PORT");
         const char* root = std::getenv("NRVNC_TEST_FTP_ROOT");
         Port = port ? static_cast<uint16_t>(std::atoi(port)) : 0;
-        Root =
-            root ? std::filesystem::path("Z:" + std::string(root)).make_preferred().string() : "";
+        if (root) Root = std::filesystem::path("Z:" + std::string(root)).make_preferred().string();
     }
 #else
     // The server also ends when our end of its standard input closes, so it
     // never outlives a test program that crashed.
-    Ftp_Server() {
+    Ftp_Server() : Root(Folder.Path) {
         Server = child_test::Spawn({"/usr/bin/python3", NRVNC_TEST_SUPPORT_DIR "/ftp_server.py",
                                     Root, Builtin::FTP_Password},
                                    1, true);
@@ -192,6 +191,7 @@ struct Ftp_Server {
         child_test::Reap(Server.Pid);
     }
     child_test::Child Server;
+    Temp_Folder Folder;
 #endif
     // Puts a file into the folder VNCRepeater on the server.
     void Publish(const std::string& name, const std::string& content) {
@@ -199,12 +199,7 @@ struct Ftp_Server {
         Write_Text(Root + "/VNCRepeater/" + name, content);
     }
     uint16_t Port = 0;
-#ifdef _WIN32
     std::string Root;
-#else
-    Temp_Folder Folder;
-    std::string Root = Folder.Path;
-#endif
 };
 
 }  // namespace nrvnc::test

@@ -163,7 +163,9 @@ void Connect(Tcp_Socket& socket, const std::string& host, int port) {
     socket.Connect();
 }
 
-TEST(Tcp_Socket, Connects_Or_Fails_As_The_Peer_Does_Over_IPv4_Only) {
+// The internet check connects for real too; the whole-program runs see it
+// find the internet up and down.
+TEST(Tcp_Socket, Connects_Or_Fails_As_The_Peer_Does_Over_IPv4_Only_And_So_Does_The_Internet_Check) {
     Loopback_Listener accepting, refusing, silent, v6(true);
     accepting.Listen();
     v6.Listen();
@@ -182,7 +184,7 @@ TEST(Tcp_Socket, Connects_Or_Fails_As_The_Peer_Does_Over_IPv4_Only) {
         // Still looking it up where the resolver is slow: not connected either way.
         {"repeater.invalid", accepting.Port, Socket_State::Error, Socket_State::Resolving_Host},
     };
-    const auto network = B.Make_Network(8000);
+    const auto network = B.Make_Network(600);
     for (const auto& c : cases) {
         const auto socket = network->Create_Tcp_Socket();
         Connect(*socket, c.Host, c.Port);
@@ -196,6 +198,12 @@ TEST(Tcp_Socket, Connects_Or_Fails_As_The_Peer_Does_Over_IPv4_Only) {
     const auto socket = network->Create_Tcp_Socket();
     EXPECT_THROW(socket->Set_Remote_Port(65536), Runtime_Error);
     EXPECT_THROW(socket->Connect(), Runtime_Error);  // no host
+    EXPECT_FALSE(network->Check_Internet_Connection("http://no such host!/"));
+    const auto start = std::chrono::steady_clock::now();
+    EXPECT_FALSE(network->Check_Internet_Connection(
+        "http://127.0.0.1:" + std::to_string(silent.Port) + "/"));
+    // Guards that the limit is applied at all (the default is seconds long).
+    EXPECT_LT(std::chrono::steady_clock::now() - start, std::chrono::seconds(4));
 }
 
 // A connection made later (the queue is full until drained) wakes the event
@@ -237,25 +245,12 @@ TEST(Tcp_Socket, Names_Are_Looked_Up_In_The_Background_And_A_Late_Answer_Is_Drop
         Connect(*network->Create_Tcp_Socket(), "localhost", listening.Port);
 }
 
-TEST(Network, The_Internet_Check_Connects_For_Real_Within_Its_Limit) {
-    Loopback_Listener up, down, silent;
-    up.Listen();
-    ASSERT_TRUE(silent.Listen_Without_Answering());
-    const auto network = B.Make_Network(600);
-    auto url = [](const Loopback_Listener& l) {
-        return "http://127.0.0.1:" + std::to_string(l.Port) + "/";
-    };
-    EXPECT_TRUE(network->Check_Internet_Connection(url(up)));
-    EXPECT_FALSE(network->Check_Internet_Connection(url(down)));
-    EXPECT_FALSE(network->Check_Internet_Connection("http://no such host!/"));
-    const auto start = std::chrono::steady_clock::now();
-    EXPECT_FALSE(network->Check_Internet_Connection(url(silent)));
-    // Guards that the limit is applied at all (the default is seconds long).
-    EXPECT_LT(std::chrono::steady_clock::now() - start, std::chrono::seconds(4));
-}
-
-// One client and session for all: each attempt gets its own time.
-TEST(Ftp, Downloads_Or_Tells_The_Failed_Step_Within_Its_Limits_And_Keeps_The_Older_File) {
+// One client and session for all: each attempt gets its own time. The
+// hostile files (tests/support/ftp_server.py makes them up) fail the
+// transfer, and a server that resumed after the time-out found nobody
+// reading. After each attempt nothing was written (late or not) and no
+// worker or cached copy is left.
+TEST(Ftp, Downloads_Or_Tells_The_Failed_Step_Within_Its_Limits_And_Leaves_Nothing_Behind) {
     Ftp_Server server;
     ASSERT_NE(server.Port, 0) << "the loopback FTP server did not start";
     server.Publish("Repeater.Dat", "repeater.example.net\n5999\n");
@@ -270,23 +265,35 @@ TEST(Ftp, Downloads_Or_Tells_The_Failed_Step_Within_Its_Limits_And_Keeps_The_Old
         bool Ascii = true;
         std::size_t Max = 65536;
         const char* Got = nullptr;  // the file fetched; none: the older one stays
-        int Failed_Step = 0;        // 1 connecting, 2 changing to the folder, 3 transferring
+        int Failed = 0;  // the step: 1 connecting, 2 changing to the folder, 3 transferring
+        // Hostile: the end of the server's log line for it. "complete": it
+        // ended (either way: what is left may fit the sockets' buffers);
+        // "incomplete": it could not send it all.
+        const char* Log = nullptr;
     } cases[] = {
-        {.Port = silent.Port, .Failed_Step = 1},
+        {.Port = silent.Port, .Failed = 1},
         {.Got = "repeater.example.net\r\n5999\r\n"},  // text: lines end in CR LF
         {.File = "ten", .Ascii = false, .Max = 10, .Got = "0123\n5678\n"},
-        {.File = "eleven", .Ascii = false, .Max = 10, .Failed_Step = 3},
-        {.Password = "wrong", .Failed_Step = 1},
-        {.Port = closed.Port, .Failed_Step = 1},
-        {.Folder = "NoSuchFolder", .Failed_Step = 2},
-        {.File = "Missing.Dat", .Failed_Step = 3},
+        {.File = "eleven", .Ascii = false, .Max = 10, .Failed = 3},
+        {.Password = "wrong", .Failed = 1},
+        {.Port = closed.Port, .Failed = 1},
+        {.Folder = "NoSuchFolder", .Failed = 2},
+        {.File = "Missing.Dat", .Failed = 3},
+        {.File = "Stall_4096_3000_4096.Dat", .Failed = 3, .Log = "complete"},
+        {.File = "Size_1073741824.Dat", .Failed = 3, .Log = "incomplete"},
+        // Past the bound, then silent.
+        {.File = "Stall_69632_3000_4096.Dat", .Failed = 3, .Log = "complete"},
+        {.File = "Stall_4096_3000_8388608.Dat", .Max = 16 << 20, .Failed = 3, .Log = "incomplete"},
+        {.Got = "repeater.example.net\r\n5999\r\n"},  // the session is still good
     };
-    const auto ftp = B.Ftp(server.Port, 1500);
+    const auto ftp = B.Ftp(server.Port, 1000);
     const auto session = ftp->Internet_Open("NR Repeater IP File Download");
     for (const auto& c : cases) {
-        SCOPED_TRACE(&c - cases);
+        SCOPED_TRACE(c.File);
         Temp_Folder local;
         Write_Text(local / "Repeater.Dat", "kept\r\n");
+        const std::string stem = fs::path(c.File).stem().string();
+        const int traces = B.Transfer_Traces(stem);
         const auto start = std::chrono::steady_clock::now();
         const auto connection =
             ftp->Internet_Connect(session, "127.0.0.1", c.Port, Builtin::FTP_User_Name, c.Password);
@@ -296,61 +303,16 @@ TEST(Ftp, Downloads_Or_Tells_The_Failed_Step_Within_Its_Limits_And_Keeps_The_Old
             : !ftp->Get_File(connection, c.File, local / "Repeater.Dat", c.Ascii, c.Max) ? 3
                                                                                          : 0;
         EXPECT_LT(std::chrono::steady_clock::now() - start, std::chrono::seconds(6));
-        EXPECT_EQ(failed, c.Failed_Step);
+        EXPECT_EQ(failed, c.Failed);
+        if (connection) ftp->Close_Handle(connection);
+        EXPECT_TRUE(Eventually([&] { return B.Transfer_Traces(stem) <= traces; }));
         EXPECT_EQ(Read_Text(local / "Repeater.Dat"), c.Got ? c.Got : "kept\r\n");
         EXPECT_EQ(Count_Files(local.Path), 1u);  // no part file left
-        if (connection) ftp->Close_Handle(connection);
+        const std::string line = std::string(c.Log ? c.Log : "") + " " + c.File + "\n";
+        EXPECT_TRUE(!c.Log || Eventually([&] {
+            return Read_Text(server.Root + "/transfers.log").find(line) != std::string::npos;
+        })) << Read_Text(server.Root + "/transfers.log");
     }
-    ftp->Close_Handle(session);
-}
-
-// Hostile servers (tests/support/ftp_server.py makes the files up): each
-// transfer fails, and afterwards nothing was written (late or not), no
-// worker or cached copy is left, and a server that resumed after the
-// time-out found nobody reading.
-TEST(Ftp, Leaves_Nothing_Behind_After_A_Hostile_Transfer) {
-    Ftp_Server server;
-    ASSERT_NE(server.Port, 0) << "the loopback FTP server did not start";
-    server.Publish("Repeater.Dat", "r\r\n");
-    const struct {
-        const char* Stem;  // the file is Stem.Dat
-        std::size_t Max_Bytes;
-        bool Cut_Off;  // the server could not send it all
-    } cases[] = {
-        {"Stall_4096_3000_4096", 65536, false},
-        {"Size_1073741824", 65536, true},
-        {"Stall_69632_3000_4096", 65536, false},  // past the bound, then silent
-        {"Stall_4096_3000_8388608", 16 << 20, true},
-    };
-    const auto ftp = B.Ftp(server.Port, 1000);
-    Temp_Folder local;
-    const auto session = ftp->Internet_Open("NR Repeater IP File Download");
-    for (const auto& c : cases) {
-        SCOPED_TRACE(c.Stem);
-        const std::string file = std::string(c.Stem) + ".Dat";
-        const int traces = B.Transfer_Traces(c.Stem);
-        const auto connection = ftp->Internet_Connect(
-            session, "127.0.0.1", 0, Builtin::FTP_User_Name, Builtin::FTP_Password);
-        ASSERT_TRUE(connection && ftp->Set_Current_Directory(connection, "VNCRepeater"));
-        EXPECT_FALSE(ftp->Get_File(connection, file, local / file, false, c.Max_Bytes));
-        ftp->Close_Handle(connection);
-        EXPECT_TRUE(Eventually([&] { return B.Transfer_Traces(c.Stem) <= traces; }));
-        EXPECT_TRUE(fs::is_empty(local.Path));
-        std::string log;
-        EXPECT_TRUE(Eventually([&] {
-            log = Read_Text(server.Root + "/transfers.log");
-            return log.find(" " + file) != std::string::npos;
-        }));
-        EXPECT_NE(log.find((c.Cut_Off ? "incomplete " : "complete ") + file), std::string::npos)
-            << log;
-    }
-    // The session is still good for a download, and that leaves no trace either.
-    const auto connection = ftp->Internet_Connect(session, "127.0.0.1", 0, Builtin::FTP_User_Name,
-                                                  Builtin::FTP_Password);
-    ASSERT_TRUE(connection && ftp->Set_Current_Directory(connection, "VNCRepeater"));
-    const int traces = B.Transfer_Traces("Repeater");
-    EXPECT_TRUE(ftp->Get_File(connection, "Repeater.Dat", local / "Repeater.Dat", true, 65536));
-    EXPECT_LE(B.Transfer_Traces("Repeater"), traces);  // a late worker may end meanwhile
     ftp->Close_Handle(session);
 }
 

@@ -46,20 +46,6 @@ using nrvnc::Rgb;
 // Before main, so before any other Xlib call.
 const Status X_Threads = XInitThreads();
 
-std::string Property(Display* d, Window w, const char* name, Atom type) {
-    Atom actual;
-    int format;
-    unsigned long count, after;
-    unsigned char* data = nullptr;
-    std::string value;
-    if (XGetWindowProperty(d, w, XInternAtom(d, name, False), 0, 4096, False, type, &actual,
-                           &format, &count, &after, &data) == Success &&
-        data && actual == type)
-        value.assign(reinterpret_cast<char*>(data), count);
-    if (data) XFree(data);
-    return value;
-}
-
 struct Rect {
     int X = 0, Y = 0, W = 0, H = 0;
 };
@@ -195,8 +181,6 @@ std::vector<unsigned long> Cursor_Image(Display* d) {
 }
 
 TEST_F(Forms_Test, HourglassPointerIsTheWatchCursor) {
-    int event_base, error_base;
-    if (!XFixesQueryExtension(c_, &event_base, &error_base)) GTEST_SKIP() << "no XFIXES";
     auto form = runtime_->Load_Form(Dialog_Design("busy"), no_events_);
     Show(*form);
     Window w = Handle(*form);
@@ -288,9 +272,13 @@ Window Find(Display* d, const std::string& title) {
     Window root, parent, *kids = nullptr, found = 0;
     unsigned n = 0;
     XQueryTree(d, DefaultRootWindow(d), &root, &parent, &kids, &n);
-    for (unsigned i = 0; i < n && !found; ++i)
-        if (Viewable(d, kids[i]) && Property(d, kids[i], "WM_NAME", XA_STRING).rfind(title, 0) == 0)
+    for (unsigned i = 0; i < n && !found; ++i) {
+        char* name = nullptr;
+        if (Viewable(d, kids[i]) && XFetchName(d, kids[i], &name) &&
+            std::string(name).starts_with(title))
             found = kids[i];
+        if (name) XFree(name);
+    }
     if (kids) XFree(kids);
     return found;
 }
