@@ -111,26 +111,22 @@ inline std::string Read(int fd, std::chrono::milliseconds limit, size_t count = 
 
 // Xvfb picks a free display number itself and reports it through -displayfd
 // (not stdout: that descriptor, once closed, may carry a client's connection).
-class Xvfb {
-  public:
+// Name is empty when it did not start.
+struct Xvfb {
     explicit Xvfb(int dpi = 96, const std::string& size = "1024x768x24") {
         if (access("/usr/bin/Xvfb", X_OK) != 0) return;
-        child_ = Spawn({"/usr/bin/Xvfb", "-displayfd", "3", "-nolisten", "tcp", "-noreset",
+        Server = Spawn({"/usr/bin/Xvfb", "-displayfd", "3", "-nolisten", "tcp", "-noreset",
                         "-screen", "0", size, "-dpi", std::to_string(dpi)},
                        3);
-        std::string number = Read(child_.Out_Fd, 10s, SIZE_MAX, true);
-        if (child_.Pid > 0 && !number.empty()) name_ = ":" + number;
+        std::string number = Read(Server.Out_Fd, 10s, SIZE_MAX, true);
+        if (Server.Pid > 0 && !number.empty()) Name = ":" + number;
     }
     ~Xvfb() {
-        Reap(child_.Pid);
-        if (child_.Out_Fd >= 0) close(child_.Out_Fd);
+        Reap(Server.Pid);
+        if (Server.Out_Fd >= 0) close(Server.Out_Fd);
     }
-    bool Running() const { return !name_.empty(); }
-    const std::string& Name() const { return name_; }
-
-  private:
-    Child child_;
-    std::string name_;
+    Child Server;
+    std::string Name;
 };
 
 }  // namespace child_test
