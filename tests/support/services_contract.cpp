@@ -5,7 +5,6 @@
 
 #include <algorithm>
 #include <atomic>
-#include <ctime>
 
 #include "platform/common/temporary_names.h"
 #include "tests/support/backend.h"
@@ -25,15 +24,14 @@ std::size_t Count_Files(const std::string& folder) {
     return std::distance(fs::directory_iterator(folder), fs::directory_iterator());
 }
 
-TEST(Clock, Tick_Count_Wraps_At_32_Bits_And_Weekday_Counts_From_Sunday_As_1) {
+// The weekday: the whole-program runs give control by today's access code.
+TEST(Clock, Tick_Count_Wraps_At_32_Bits) {
     auto clock = B.Make_Clock(0xFFFFFFFFu - 200u - B.Make_Clock(0)->Tick_Count());  // 200 ms left
     const uint32_t before = clock->Tick_Count();
     clock->Sleep_Ex(300, false);
     EXPECT_GT(before, 0xFFFFFF00u);
     EXPECT_GE(clock->Tick_Count() - before, 280u);  // Windows counts in steps of up to 16 ms
     EXPECT_LT(clock->Tick_Count(), before);
-    const time_t now = time(nullptr);
-    EXPECT_EQ(clock->Weekday(), localtime(&now)->tm_wday + 1);  // unless midnight just passed
 }
 
 TEST(Files, Are_Written_Replaced_At_Once_And_Read_At_Their_Head) {
@@ -45,7 +43,6 @@ TEST(Files, Are_Written_Replaced_At_Once_And_Read_At_Their_Head) {
     EXPECT_TRUE(files->Ordinary_File_Exists(Other_Separators(ini)));
     for (const std::string& path : B.Not_Ordinary_Files(folder))
         EXPECT_FALSE(files->Ordinary_File_Exists(path)) << path;
-    EXPECT_FALSE(files->Ordinary_File_Exists(folder / "missing"));
     EXPECT_FALSE(files->Folder_Exists(ini));
     const std::string mine = files->Write_Temporary_File(ini, "new host\r\n\xE9\r\n");
     const std::string other = files->Write_Temporary_File(ini, "other");  // a new one each time
@@ -143,19 +140,6 @@ TEST(Files, A_Save_Removes_What_Dead_Saves_Left_And_Nothing_Else) {
     EXPECT_EQ(Read_Text(ini), "live");
 }
 
-// Lets events run as the forms runtime does until the attempt is decided
-// or limit_ms passed; the state then.
-int Settle(Tcp_Socket& socket, int limit_ms = 10000) {
-    const auto end = std::chrono::steady_clock::now() + std::chrono::milliseconds(limit_ms);
-    int state = socket.State();
-    while ((state == Socket_State::Resolving_Host || state == Socket_State::Connecting) &&
-           std::chrono::steady_clock::now() < end) {
-        B.Wait_For_Activity(5);
-        state = socket.State();
-    }
-    return state;
-}
-
 void Connect(Tcp_Socket& socket, const std::string& host, int port) {
     socket.Close();
     socket.Set_Remote_Host(host);
@@ -188,7 +172,14 @@ TEST(Tcp_Socket, Connects_Or_Fails_As_The_Peer_Does_Over_IPv4_Only_And_So_Does_T
     for (const auto& c : cases) {
         const auto socket = network->Create_Tcp_Socket();
         Connect(*socket, c.Host, c.Port);
-        const int state = Settle(*socket, 1000);
+        int state = 0;  // events run as the forms runtime runs them, until it is decided
+        Eventually(
+            [&] {
+                B.Wait_For_Activity(5);
+                state = socket->State();
+                return state != Socket_State::Resolving_Host && state != Socket_State::Connecting;
+            },
+            std::chrono::milliseconds(1000));
         EXPECT_TRUE(state == c.State || state == c.Or_State) << c.Host << " " << state;
         EXPECT_EQ(socket->State(), state);               // an Error stays
         EXPECT_THROW(socket->Connect(), Runtime_Error);  // not closed
