@@ -134,18 +134,32 @@ class X11_Test : public ::testing::Test {
 
 using Forms_Test = X11_Test;
 
-TEST_F(Forms_Test, AShownFormHasAFixedSizeAndItsDrawingSurvivesBeingCoveredAndExposed) {
+// The pixels of the cursor the pointer shows now.
+std::vector<unsigned long> Cursor_Image(Display* d) {
+    XSync(d, False);
+    std::vector<unsigned long> pixels;
+    if (XFixesCursorImage* image = XFixesGetCursorImage(d)) {
+        pixels.assign(image->pixels, image->pixels + image->width * image->height);
+        XFree(image);
+    }
+    return pixels;
+}
+
+// A shown form has a fixed size, its drawing survives being covered, and its
+// hourglass pointer is the watch cursor.
+TEST_F(Forms_Test, AShownFormHasAFixedSizeItsDrawingAndItsHourglass) {
     auto form = runtime_->Load_Form(Dialog_Design("drawing"), no_events_);
     form->Box(300, 300, 1500, 1200, Rgb(255, 0, 0), true);  // 20..100 x 20..80 px, painted unshown
     Show(*form);
     Settle();
-    Rect r = Root_Rect(c_, Handle(*form));
+    const Window w = Handle(*form);
+    const Rect r = Root_Rect(c_, w);
     // 6000 x 4000 twips at 96 dpi less the frame, and no other size allowed.
     EXPECT_EQ(r.W, 400 - 6);
     EXPECT_EQ(r.H, 267 - 26);
     XSizeHints hints{};
     long supplied = 0;
-    ASSERT_TRUE(XGetWMNormalHints(c_, Handle(*form), &hints, &supplied));
+    ASSERT_TRUE(XGetWMNormalHints(c_, w, &hints, &supplied));
     EXPECT_EQ(hints.flags & (PMinSize | PMaxSize), PMinSize | PMaxSize);
     EXPECT_EQ((std::vector{hints.min_width, hints.max_width, hints.min_height, hints.max_height}),
               (std::vector{r.W, r.W, r.H, r.H}));
@@ -168,24 +182,8 @@ TEST_F(Forms_Test, AShownFormHasAFixedSizeAndItsDrawingSurvivesBeingCoveredAndEx
     form->Cls();
     Settle();
     expect_picture(Rgb(0, 0, 0));
-}
 
-// The pixels of the cursor the pointer shows now.
-std::vector<unsigned long> Cursor_Image(Display* d) {
-    XSync(d, False);
-    std::vector<unsigned long> pixels;
-    if (XFixesCursorImage* image = XFixesGetCursorImage(d)) {
-        pixels.assign(image->pixels, image->pixels + image->width * image->height);
-        XFree(image);
-    }
-    return pixels;
-}
-
-TEST_F(Forms_Test, HourglassPointerIsTheWatchCursor) {
-    auto form = runtime_->Load_Form(Dialog_Design("busy"), no_events_);
-    Show(*form);
-    Window w = Handle(*form);
-    Rect r = Root_Rect(c_, w);
+    // The hourglass, with the pointer over the form.
     XTestFakeMotionEvent(c_, -1, r.X + 20, r.Y + 20, CurrentTime);
     // The server shows a new cursor a moment after a change: wait for two
     // samples alike.
@@ -254,17 +252,7 @@ struct Recorder : nrvnc::Form_Events {
     void Form_KeyPress(int16_t& ch) override { presses.push_back(ch); }
 };
 
-class Input_Test : public X11_Test {
-  protected:
-    // A form that sees every key first, focused.
-    std::unique_ptr<nrvnc::Form> Load_Shown() {
-        auto form = runtime_->Load_Form(Dialog_Design("input"), events_);
-        Show(*form);
-        XSetInputFocus(c_, Handle(*form), RevertToParent, CurrentTime);
-        return form;
-    }
-    Recorder events_;
-};
+using Input_Test = X11_Test;
 
 // The viewable top-level window whose title starts with this, or 0.
 Window Find(Display* d, const std::string& title) {
@@ -324,7 +312,10 @@ TEST_F(Input_Test, KeysArriveWithTheVirtualKeyCodesAndTheLayoutsCharacters) {
         {"ru", XK_x, 0, Alt, 88, 0},
         {"gr", XK_a, 0, Alt, 65, 0},
     };
-    auto form = Load_Shown();
+    Recorder events;  // on a form that sees every key first, focused
+    auto form = runtime_->Load_Form(Dialog_Design("input"), events);
+    Show(*form);
+    XSetInputFocus(c_, Handle(*form), RevertToParent, CurrentTime);
     const unsigned num_lock = XkbKeysymToModifiers(c_, XK_Num_Lock);
     std::string layout = "us";  // the server's at the start, where the keys are looked up
     std::vector<KeyCode> codes;
@@ -334,15 +325,15 @@ TEST_F(Input_Test, KeysArriveWithTheVirtualKeyCodesAndTheLayoutsCharacters) {
         if (k.Layout != layout && !Set_Layout(server_->Name, (layout = k.Layout).c_str()))
             GTEST_SKIP() << "setxkbmap cannot set the layout " << layout;
         XkbLockModifiers(c_, XkbUseCoreKbd, num_lock, k.Num_Lock ? num_lock : 0);
-        events_.downs.clear();
-        events_.presses.clear();
+        events.downs.clear();
+        events.presses.clear();
         Press_Key(c_, codes[&k - cases], k.Shift == Alt ? XK_Alt_L : k.Shift ? XK_Shift_L : 0);
         std::vector<std::pair<int, int>> downs = {{k.Key_Code, k.Shift}};
         if (k.Shift) downs.insert(downs.begin(), {k.Shift == Alt ? 18 : 16, 0});  // held first
-        ASSERT_TRUE(Pump_Until([&] { return events_.downs.size() >= downs.size(); }));
+        ASSERT_TRUE(Pump_Until([&] { return events.downs.size() >= downs.size(); }));
         Settle();
-        EXPECT_EQ(events_.downs, downs);
-        EXPECT_EQ(events_.presses, k.Character ? std::vector{k.Character} : std::vector<int>{});
+        EXPECT_EQ(events.downs, downs);
+        EXPECT_EQ(events.presses, k.Character ? std::vector{k.Character} : std::vector<int>{});
     }
     XkbLockModifiers(c_, XkbUseCoreKbd, num_lock, 0);
     Set_Layout(server_->Name, "us");
