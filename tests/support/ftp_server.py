@@ -47,11 +47,7 @@ class Made_Up_File:
 
 
 class Active_Only_Handler(FTPHandler):
-    def ftp_PASV(self, line):
-        self.respond("502 Passive mode not offered.")
-
-    def ftp_EPSV(self, line):
-        self.respond("502 Passive mode not offered.")
+    proto_cmds = {c: v for c, v in FTPHandler.proto_cmds.items() if c not in ("PASV", "EPSV")}
 
     def ftp_QUIT(self, line):
         if os.environ.get("NRVNC_FTP_SILENT_QUIT") != "1":

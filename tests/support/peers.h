@@ -183,7 +183,7 @@ struct Ftp_Server {
                                     Root, Builtin::FTP_Password},
                                    1, true);
         Port = uint16_t(
-            std::atoi(child_test::Read(Server.Out_Fd, std::chrono::seconds(10), 8, true).c_str()));
+            std::atoi(child_test::Read(Server.Out_Fd, std::chrono::seconds(10), true).c_str()));
     }
     ~Ftp_Server() {
         close(Server.In_Fd);
