@@ -20,10 +20,6 @@ std::string Other_Separators(std::string path) {
     return path;
 }
 
-std::size_t Count_Files(const std::string& folder) {
-    return std::distance(fs::directory_iterator(folder), fs::directory_iterator());
-}
-
 // The weekday: the whole-program runs give control by today's access code.
 TEST(Clock, Tick_Count_Wraps_At_32_Bits) {
     auto clock = B.Make_Clock(0xFFFFFFFFu - 200u - B.Make_Clock(0)->Tick_Count());  // 200 ms left
@@ -291,7 +287,8 @@ TEST(Ftp, Downloads_Or_Tells_The_Failed_Step_Within_Its_Limits_And_Leaves_Nothin
         if (connection) ftp->Close_Handle(connection);
         EXPECT_TRUE(Eventually([&] { return B.Transfer_Traces(stem) <= traces; }));
         EXPECT_EQ(Read_Text(local / "Repeater.Dat"), c.Got ? c.Got : "kept\r\n");
-        EXPECT_EQ(Count_Files(local.Path), 1u);  // no part file left
+        // No part file left.
+        EXPECT_EQ(std::distance(fs::directory_iterator(local.Path), fs::directory_iterator()), 1);
         const std::string line = std::string(c.Log ? c.Log : "") + " " + c.File + "\n";
         EXPECT_TRUE(!c.Log || Eventually([&] {
             return Read_Text(server.Root + "/transfers.log").find(line) != std::string::npos;
