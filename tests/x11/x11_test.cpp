@@ -451,17 +451,14 @@ TEST(Window_Manager_Test, GivingBackRestoresWhatWasMinimisedInOrderAndTheViewerK
 
 #ifdef NRVNC_PROGRAM
 TEST(Program_Test, WithoutADisplayItSaysSoInOneLineAndEnds) {
-    const char* saved = getenv("DISPLAY");
     for (auto [display, line] :
-         {std::pair{"", "nrvnc: cannot open the X display: DISPLAY is not set\n"},
-          {":987", "nrvnc: cannot open the X display \":987\"\n"}}) {
-        *display ? setenv("DISPLAY", display, 1) : unsetenv("DISPLAY");
-        Child nrvnc = Spawn({NRVNC_PROGRAM}, 2);
+         {std::pair{"-uDISPLAY", "nrvnc: cannot open the X display: DISPLAY is not set\n"},
+          {"DISPLAY=:987", "nrvnc: cannot open the X display \":987\"\n"}}) {
+        Child nrvnc = Spawn({"/usr/bin/env", display, NRVNC_PROGRAM}, 2);
         EXPECT_EQ(Read(nrvnc.Out_Fd, 10s), line);
         EXPECT_EQ(Exit_Status(nrvnc.Pid), 1);
         close(nrvnc.Out_Fd);
     }
-    saved ? setenv("DISPLAY", saved, 1) : unsetenv("DISPLAY");
 }
 #endif
 
