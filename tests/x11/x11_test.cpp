@@ -465,17 +465,13 @@ TEST(Program_Test, WithoutADisplayItSaysSoInOneLineAndEnds) {
 // The entry screens on real X servers whose resolution makes few font sizes
 // read back unchanged (100, 110, 141 dpi), and on a 640 x 480 screen: each
 // screen opens inside the screen, answers Esc, and the next one opens.
-struct Screen {
-    int Dpi;
-    const char* Size;
-};
 
 // One screen per test, so CTest runs each in a process of its own: a
 // process that opens and closes one X display after another now and then
 // finds a reply lost or left over in Xlib (a hang, or xcb's "Extra reply
 // data still left in queue"), which the program, with one display for its
 // whole life, never does.
-class Entry_Screens_Under_X : public ::testing::TestWithParam<Screen> {};
+class Entry_Screens_Under_X : public ::testing::TestWithParam<std::pair<int, const char*>> {};
 
 // The operator, on a connection of its own, acts whenever a screen waits
 // for it (every pass of a waiting dialog sleeps): answers an error (message
@@ -503,12 +499,13 @@ struct Operator_Clock : nrvnc::Linux_Clock {
 TEST_P(Entry_Screens_Under_X, OpenAndTheNextOneOpensAfterEsc) {
     if (!nrvnc::Family_Resolves_To("Courier New", {"Liberation Mono"}))
         GTEST_SKIP() << "no font for Courier New";
-    Xvfb server(GetParam().Dpi, GetParam().Size + std::string("x24"));
+    const auto [dpi, size] = GetParam();
+    Xvfb server(dpi, size + std::string("x24"));
     if (server.Name.empty()) GTEST_SKIP() << "Xvfb is not installed";
     auto display = nrvnc::X11_Display::Open(server.Name);
     Operator_Clock clock;
     ASSERT_TRUE(display && (clock.C = XOpenDisplay(server.Name.c_str())));
-    EXPECT_DOUBLE_EQ(display->Twips_Per_Pixel(), 1440.0 / GetParam().Dpi);
+    EXPECT_DOUBLE_EQ(display->Twips_Per_Pixel(), 1440.0 / dpi);
     nrvnc::Linux_Services services;
     nrvnc::X11_Forms_Runtime forms(*display, "NRVNC");
     nrvnc::X11_Desktop desktop(*display);
@@ -530,10 +527,10 @@ TEST_P(Entry_Screens_Under_X, OpenAndTheNextOneOpensAfterEsc) {
 }
 
 INSTANTIATE_TEST_SUITE_P(Odd_Resolutions_And_A_Small_Screen, Entry_Screens_Under_X,
-                         ::testing::Values(Screen{100, "1280x1024"}, Screen{110, "1280x1024"},
-                                           Screen{141, "1280x1024"}, Screen{96, "640x480"}),
+                         ::testing::Values(std::pair{100, "1280x1024"}, std::pair{110, "1280x1024"},
+                                           std::pair{141, "1280x1024"}, std::pair{96, "640x480"}),
                          [](const auto& info) {
-                             return std::to_string(info.param.Dpi) + "_Dpi_" + info.param.Size;
+                             return std::to_string(info.param.first) + "_Dpi_" + info.param.second;
                          });
 
 }  // namespace
