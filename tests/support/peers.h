@@ -75,11 +75,10 @@ bool Eventually(Condition condition, std::chrono::milliseconds limit = std::chro
 }
 
 // The number of the error the action raises, or 0.
-inline int Error_Of(const std::function<void()>& action, std::string* words = nullptr) {
+inline int Error_Of(const std::function<void()>& action) {
     try {
         action();
     } catch (const Runtime_Error& error) {
-        if (words) *words = error.Description;
         return error.Number;
     }
     return 0;

@@ -55,7 +55,7 @@ Rect Root_Rect(Display* d, Window w) {
     Rect r;
     XWindowAttributes wa{};
     Window child;
-    if (!XGetWindowAttributes(d, w, &wa)) return r;
+    XGetWindowAttributes(d, w, &wa);
     XTranslateCoordinates(d, w, DefaultRootWindow(d), 0, 0, &r.X, &r.Y, &child);
     return {r.X, r.Y, wa.width, wa.height};
 }
@@ -132,8 +132,6 @@ class X11_Test : public ::testing::Test {
     nrvnc::Form_Events no_events_;
 };
 
-using Forms_Test = X11_Test;
-
 // The pixels of the cursor the pointer shows now.
 std::vector<unsigned long> Cursor_Image(Display* d) {
     XSync(d, False);
@@ -147,7 +145,7 @@ std::vector<unsigned long> Cursor_Image(Display* d) {
 
 // A shown form has a fixed size, its drawing survives being covered, and its
 // hourglass pointer is the watch cursor.
-TEST_F(Forms_Test, AShownFormHasAFixedSizeItsDrawingAndItsHourglass) {
+TEST_F(X11_Test, AShownFormHasAFixedSizeItsDrawingAndItsHourglass) {
     auto form = runtime_->Load_Form(Dialog_Design("drawing"), no_events_);
     form->Box(300, 300, 1500, 1200, Rgb(255, 0, 0), true);  // 20..100 x 20..80 px, painted unshown
     Show(*form);
@@ -208,7 +206,7 @@ TEST_F(Forms_Test, AShownFormHasAFixedSizeItsDrawingAndItsHourglass) {
 
 // A polling loop that finds nothing waits 1 ms at first, then longer, up
 // to 10 ms: quick to answer after a pause, yet cheap while nothing happens.
-TEST_F(Forms_Test, AnIdleLoopsWaitsGrowFrom1To10Ms) {
+TEST_F(X11_Test, AnIdleLoopsWaitsGrowFrom1To10Ms) {
     std::vector<double> turns;  // ms after the start at which each turn ended
     for (auto start = Clock::now(); turns.empty() || turns.back() < 300;)
         runtime_->Do_Events(),
@@ -219,7 +217,7 @@ TEST_F(Forms_Test, AnIdleLoopsWaitsGrowFrom1To10Ms) {
     EXPECT_LE(turns.size(), 45u);
 }
 
-TEST_F(Forms_Test, SizesAreWholePixelsAtTheResolutionXftDpiSets) {
+TEST_F(X11_Test, SizesAreWholePixelsAtTheResolutionXftDpiSets) {
     // At 96 dpi a pixel is 0.75 point.
     for (auto [set, whole] :
          {std::pair{1.0f, 0.75f}, {9.0f, 9.0f}, {10.0f, 9.75f}, {14.0f, 14.25f}})
@@ -245,8 +243,6 @@ struct Recorder : nrvnc::Form_Events {
     void Form_KeyDown(int16_t& key, int16_t shift) override { downs.push_back({key, shift}); }
     void Form_KeyPress(int16_t& ch) override { presses.push_back(ch); }
 };
-
-using Input_Test = X11_Test;
 
 // The viewable top-level window whose title starts with this, or 0.
 Window Find(Display* d, const std::string& title) {
@@ -275,7 +271,7 @@ bool Set_Layout(const std::string& display, const char* layout) {
 // The keys are pressed where a US keyboard has the symbol: on the Russian
 // and Greek layouts, Alt with the key of A gives the access letter A (the
 // letter by key position), whatever the layout puts there.
-TEST_F(Input_Test, KeysArriveWithTheVirtualKeyCodesAndTheLayoutsCharacters) {
+TEST_F(X11_Test, KeysArriveWithTheVirtualKeyCodesAndTheLayoutsCharacters) {
     using nrvnc::Shift_Mask::Alt, nrvnc::Shift_Mask::Shift;
     const struct {
         const char* Layout;
@@ -333,7 +329,7 @@ TEST_F(Input_Test, KeysArriveWithTheVirtualKeyCodesAndTheLayoutsCharacters) {
     Set_Layout(server_->Name, "us");
 }
 
-TEST_F(Input_Test, MessageBoxClosesOnEnter) {
+TEST_F(X11_Test, MessageBoxClosesOnEnter) {
     std::atomic<bool> seen = false, stuck = false;
     // The operator, in a thread of its own while the box waits.
     std::thread answer([&, d = XOpenDisplay(server_->Name.c_str())] {
@@ -353,10 +349,8 @@ TEST_F(Input_Test, MessageBoxClosesOnEnter) {
     EXPECT_FALSE(stuck);
 }
 
-using Desktop_Test = X11_Test;
-
 // Inside a window manager's frames: Window_Manager_Test.
-TEST_F(Desktop_Test, FindsOtherProgramsWindowsByTitleInAnyCase) {
+TEST_F(X11_Test, FindsOtherProgramsWindowsByTitleInAnyCase) {
     nrvnc::X11_Desktop desktop(*display_);
     Window w = XCreateSimpleWindow(c_, DefaultRootWindow(c_), 10, 10, 50, 50, 0, 0, 0);
     XStoreName(c_, w, "VNC Viewer : Connection Details");
