@@ -83,11 +83,10 @@ def main():
     root, password = sys.argv[1], sys.argv[2]
     authorizer = DummyAuthorizer()
     authorizer.add_user("norvaneadmin", password, root, perm="elr")
-    handler = Active_Only_Handler
-    handler.authorizer = authorizer
-    handler.auth_failed_timeout = 0
+    Active_Only_Handler.authorizer = authorizer
+    Active_Only_Handler.auth_failed_timeout = 0
     logging.basicConfig(level=logging.ERROR)
-    server = ThreadedFTPServer(("127.0.0.1", 0), handler)
+    server = ThreadedFTPServer(("127.0.0.1", 0), Active_Only_Handler)
     print(server.address[1], flush=True)
 
     def stop_when_stdin_closes():

@@ -3,7 +3,6 @@
 // which supplies its services (backend.h).
 #include <gtest/gtest.h>
 
-#include <algorithm>
 #include <atomic>
 
 #include "platform/common/temporary_names.h"
@@ -44,7 +43,6 @@ TEST(Files, Are_Written_Replaced_At_Once_And_Read_At_Their_Head) {
     EXPECT_EQ(Read_Text(ini), "new host\r\n\xE9\r\n");
     EXPECT_EQ(files->Read_Head(ini, 4), "new ");
     EXPECT_EQ(files->Read_Head(ini, 100), "new host\r\n\xE9\r\n");
-    files->Delete_File(other);
     files->Create_Folder(folder / "NRVNC");
     EXPECT_TRUE(files->Folder_Exists(folder / "NRVNC"));
     EXPECT_FALSE(files->Ordinary_File_Exists(folder / "NRVNC"));
