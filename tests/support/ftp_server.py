@@ -47,11 +47,7 @@ class Made_Up_File:
 
 
 class Active_Only_Handler(FTPHandler):
-    def ftp_PASV(self, line):
-        self.respond("502 Passive mode not offered.")
-
-    def ftp_EPSV(self, line):
-        self.respond("502 Passive mode not offered.")
+    proto_cmds = {c: v for c, v in FTPHandler.proto_cmds.items() if c not in ("PASV", "EPSV")}
 
     def ftp_QUIT(self, line):
         if os.environ.get("NRVNC_FTP_SILENT_QUIT") != "1":
@@ -76,27 +72,21 @@ class Active_Only_Handler(FTPHandler):
         self.push_dtp_data(FileProducer(made_up, self._current_type), isproducer=True, file=made_up, cmd="RETR")
         return file
 
-    def log_end(self, file, how):
+    def log_transfer(self, cmd, filename, receive, completed, elapsed, bytes):
         with open(os.path.join(self.authorizer.get_home_dir(self.username),
                                "transfers.log"), "a") as log:
-            log.write("%s %s\n" % (how, os.path.basename(file)))
-
-    def on_file_sent(self, file):
-        self.log_end(file, "complete")
-
-    def on_incomplete_file_sent(self, file):
-        self.log_end(file, "incomplete")
+            log.write("%s %s\n" % ("complete" if completed else "incomplete",
+                                   os.path.basename(filename)))
 
 
 def main():
     root, password = sys.argv[1], sys.argv[2]
     authorizer = DummyAuthorizer()
     authorizer.add_user("norvaneadmin", password, root, perm="elr")
-    handler = Active_Only_Handler
-    handler.authorizer = authorizer
-    handler.auth_failed_timeout = 0
+    Active_Only_Handler.authorizer = authorizer
+    Active_Only_Handler.auth_failed_timeout = 0
     logging.basicConfig(level=logging.ERROR)
-    server = ThreadedFTPServer(("127.0.0.1", 0), handler)
+    server = ThreadedFTPServer(("127.0.0.1", 0), Active_Only_Handler)
     print(server.address[1], flush=True)
 
     def stop_when_stdin_closes():

@@ -75,11 +75,10 @@ bool Eventually(Condition condition, std::chrono::milliseconds limit = std::chro
 }
 
 // The number of the error the action raises, or 0.
-inline int Error_Of(const std::function<void()>& action, std::string* words = nullptr) {
+inline int Error_Of(const std::function<void()>& action) {
     try {
         action();
     } catch (const Runtime_Error& error) {
-        if (words) *words = error.Description;
         return error.Number;
     }
     return 0;
@@ -173,18 +172,17 @@ struct Ftp_Server {
         const char* port = std::getenv("NRVNC_TEST_FTP_PORT");
         const char* root = std::getenv("NRVNC_TEST_FTP_ROOT");
         Port = port ? static_cast<uint16_t>(std::atoi(port)) : 0;
-        Root =
-            root ? std::filesystem::path("Z:" + std::string(root)).make_preferred().string() : "";
+        if (root) Root = std::filesystem::path("Z:" + std::string(root)).make_preferred().string();
     }
 #else
     // The server also ends when our end of its standard input closes, so it
     // never outlives a test program that crashed.
-    Ftp_Server() {
+    Ftp_Server() : Root(Folder.Path) {
         Server = child_test::Spawn({"/usr/bin/python3", NRVNC_TEST_SUPPORT_DIR "/ftp_server.py",
                                     Root, Builtin::FTP_Password},
                                    1, true);
         Port = uint16_t(
-            std::atoi(child_test::Read(Server.Out_Fd, std::chrono::seconds(10), 8, true).c_str()));
+            std::atoi(child_test::Read(Server.Out_Fd, std::chrono::seconds(10), true).c_str()));
     }
     ~Ftp_Server() {
         close(Server.In_Fd);
@@ -192,6 +190,7 @@ struct Ftp_Server {
         child_test::Reap(Server.Pid);
     }
     child_test::Child Server;
+    Temp_Folder Folder;
 #endif
     // Puts a file into the folder VNCRepeater on the server.
     void Publish(const std::string& name, const std::string& content) {
@@ -199,12 +198,7 @@ struct Ftp_Server {
         Write_Text(Root + "/VNCRepeater/" + name, content);
     }
     uint16_t Port = 0;
-#ifdef _WIN32
     std::string Root;
-#else
-    Temp_Folder Folder;
-    std::string Root = Folder.Path;
-#endif
 };
 
 }  // namespace nrvnc::test

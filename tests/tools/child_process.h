@@ -9,9 +9,7 @@
 #include <sys/wait.h>
 #include <unistd.h>
 
-#include <algorithm>
 #include <chrono>
-#include <cstdint>
 #include <optional>
 #include <string>
 #include <thread>
@@ -63,26 +61,6 @@ inline Child Spawn(const std::vector<std::string>& args, int capture = 0, bool f
     return child;
 }
 
-// The exit status (128 + signal when killed); a child still running when
-// the time is up is killed, and there is none.
-inline std::optional<int> Exit_Status(pid_t pid, std::chrono::milliseconds limit = 10s) {
-    for (auto end = Clock::now() + limit;; std::this_thread::sleep_for(5ms)) {
-        int status = 0;
-        pid_t r = waitpid(pid, &status, WNOHANG);
-        if (r == pid) return WIFEXITED(status) ? WEXITSTATUS(status) : 128 + WTERMSIG(status);
-        if (r < 0) return std::nullopt;
-        if (Clock::now() >= end) {
-            kill(pid, SIGKILL);
-            waitpid(pid, nullptr, 0);
-            return std::nullopt;
-        }
-    }
-}
-
-inline void Reap(pid_t pid) {
-    if (pid > 0 && kill(pid, SIGTERM) == 0) Exit_Status(pid, 3s);
-}
-
 // Polls until done() holds; false when the time is up.
 template <typename Done>
 bool Wait_Until(Done done, std::chrono::milliseconds limit = 10s) {
@@ -91,18 +69,34 @@ bool Wait_Until(Done done, std::chrono::milliseconds limit = 10s) {
     return true;
 }
 
-// Up to count bytes, fewer at the end of the stream or when time is up; with
-// line, the first line without its newline.
-inline std::string Read(int fd, std::chrono::milliseconds limit, size_t count = SIZE_MAX,
-                        bool line = false) {
+// The exit status (128 + signal when killed); a child still running when
+// the time is up is killed, and there is none.
+inline std::optional<int> Exit_Status(pid_t pid, std::chrono::milliseconds limit = 10s) {
+    int status = 0;
+    pid_t ended = 0;
+    if (!Wait_Until([&] { return (ended = waitpid(pid, &status, WNOHANG)) != 0; }, limit)) {
+        kill(pid, SIGKILL);
+        waitpid(pid, nullptr, 0);
+    }
+    if (ended != pid) return std::nullopt;
+    return WIFEXITED(status) ? WEXITSTATUS(status) : 128 + WTERMSIG(status);
+}
+
+inline void Reap(pid_t pid) {
+    if (pid > 0 && kill(pid, SIGTERM) == 0) Exit_Status(pid, 3s);
+}
+
+// What the stream brings until its end or until the time is up; with line,
+// the first line without its newline.
+inline std::string Read(int fd, std::chrono::milliseconds limit, bool line = false) {
     std::string text;
     char buf[65536];
-    for (auto end = Clock::now() + limit; text.size() < count;) {
+    for (auto end = Clock::now() + limit;;) {
         if (line && !text.empty() && text.back() == '\n') return text.substr(0, text.size() - 1);
         auto left = std::chrono::duration_cast<std::chrono::milliseconds>(end - Clock::now());
         pollfd p{fd, POLLIN, 0};
         if (left.count() <= 0 || poll(&p, 1, static_cast<int>(left.count())) <= 0) break;
-        ssize_t n = read(fd, buf, line ? 1 : std::min(sizeof buf, count - text.size()));
+        ssize_t n = read(fd, buf, line ? 1 : sizeof buf);
         if (n <= 0) break;
         text.append(buf, static_cast<size_t>(n));
     }
@@ -111,26 +105,22 @@ inline std::string Read(int fd, std::chrono::milliseconds limit, size_t count = 
 
 // Xvfb picks a free display number itself and reports it through -displayfd
 // (not stdout: that descriptor, once closed, may carry a client's connection).
-class Xvfb {
-  public:
+// Name is empty when it did not start.
+struct Xvfb {
     explicit Xvfb(int dpi = 96, const std::string& size = "1024x768x24") {
         if (access("/usr/bin/Xvfb", X_OK) != 0) return;
-        child_ = Spawn({"/usr/bin/Xvfb", "-displayfd", "3", "-nolisten", "tcp", "-noreset",
+        Server = Spawn({"/usr/bin/Xvfb", "-displayfd", "3", "-nolisten", "tcp", "-noreset",
                         "-screen", "0", size, "-dpi", std::to_string(dpi)},
                        3);
-        std::string number = Read(child_.Out_Fd, 10s, SIZE_MAX, true);
-        if (child_.Pid > 0 && !number.empty()) name_ = ":" + number;
+        std::string number = Read(Server.Out_Fd, 10s, true);
+        if (Server.Pid > 0 && !number.empty()) Name = ":" + number;
     }
     ~Xvfb() {
-        Reap(child_.Pid);
-        if (child_.Out_Fd >= 0) close(child_.Out_Fd);
+        Reap(Server.Pid);
+        if (Server.Out_Fd >= 0) close(Server.Out_Fd);
     }
-    bool Running() const { return !name_.empty(); }
-    const std::string& Name() const { return name_; }
-
-  private:
-    Child child_;
-    std::string name_;
+    Child Server;
+    std::string Name;
 };
 
 }  // namespace child_test
