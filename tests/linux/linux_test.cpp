@@ -39,7 +39,6 @@ const Backend& The_Backend() {
                 return std::vector<std::string>{folder / ".NRVNC.INI"};
             },
         .Child_Line = "sleep 30",
-        .Child_Name = "sleep",
         .Keeps_Recent_Leftovers = true,
     };
     return backend;

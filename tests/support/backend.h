@@ -30,7 +30,6 @@ struct Backend {
     // Makes files that exist but are not ordinary (hidden...) in the folder.
     std::function<std::vector<std::string>(const Temp_Folder&)> Not_Ordinary_Files;
     std::string Child_Line;  // starts a program that runs for a while
-    std::string Child_Name;  // its name in the process list
     // Whether a dead save's temporary written within the last minute stays
     // (a save on another machine sharing the folder may own it).
     bool Keeps_Recent_Leftovers;

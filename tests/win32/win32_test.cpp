@@ -77,7 +77,6 @@ const Backend& The_Backend() {
                 return paths;
             },
         .Child_Line = "nrvnc_child",
-        .Child_Name = "nrvnc_child.exe",
         .Keeps_Recent_Leftovers = false,
         .Transfer_Traces =
             [](const std::string& stem) { return Thread_Count() + Cached_Copies(stem); },
