@@ -9,7 +9,6 @@
 #include <vector>
 
 #include "builtin_values.h"
-#include "repeater/frm_communications.h"
 #include "session/state/misc.h"
 #include "settings/validation.h"
 #include "tests/fake/fake_desktop.h"
@@ -117,18 +116,6 @@ TEST(Settings, Each_Value_Failing_Its_Check_Takes_Its_Default_A_Damaged_File_Giv
         EXPECT_EQ(Values(k.m), values);
     }
     EXPECT_TRUE(k.d.seen.empty());  // never a message
-}
-
-TEST(Settings, Defaults_Prepare_The_Probe_Socket_For_The_Default_Repeater) {
-    Desk k;
-    Load_Settings(k.m);                            // no file: the defaults
-    EXPECT_TRUE(k.d.network.connections.empty());  // prepared, not connected
-    frmCommunications(k.m).Winsock1().Connect();
-    ASSERT_EQ(k.d.network.connections.size(), 1u);
-    EXPECT_EQ(k.d.network.connections[0].Host, Repeater);
-    EXPECT_EQ(k.d.network.connections[0].Port, 5901);
-    Set_Default_Settings(k.m);  // a connected socket is closed first
-    EXPECT_TRUE(k.d.network.connections[0].Closed.has_value());
 }
 
 // With no place known, the file goes to the first folder that exists or can
