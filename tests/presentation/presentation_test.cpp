@@ -1,5 +1,5 @@
-// The presentation on the fake desktop: pixel conversions, the dialog
-// frame, the display font choice, and the sweep of the dialogs' fit.
+// The presentation on the fake desktop: the display font choice, and the
+// sweep of the dialogs' fit (the frame's lines: the entry layout test).
 #include "presentation/presentation.h"
 
 #include <gtest/gtest.h>
@@ -8,7 +8,6 @@
 #include <optional>
 #include <set>
 #include <sstream>
-#include <tuple>
 
 #include "dialogs/entry/frm_input_box.h"
 #include "dialogs/message/frm_msg_box.h"
@@ -18,24 +17,6 @@
 
 namespace nrvnc {
 namespace {
-
-TEST(Pix_To_Twips, Rounds_The_Single_Precision_Product_Halves_To_Even_On_Each_Axis) {
-    // Twips per pixel, pixels, twips. 12.5000001 is 12.5 in single precision:
-    // a double product would give 62.5000005 -> 63.
-    const std::tuple<double, int16_t, int32_t> cases[] = {
-        {15, 100, 1500}, {15, -4, -60},   {12.5, 1, 12}, {12.5, 3, 38},      {12.5, 5, 62},
-        {12.5, 2, 25},   {12.5, -3, -38}, {1.25, 6, 8},  {12.5000001, 5, 62}};
-    fake::Fake_Desktop d;
-    Misc m(d.platform());
-    for (const auto& [per_pixel, pixels, twips] : cases) {
-        d.forms.twips_per_pixel_x = per_pixel;
-        d.forms.twips_per_pixel_y = 1;
-        EXPECT_EQ(Pix_To_Twips_X(m, pixels), twips) << pixels << " px at " << per_pixel;
-        d.forms.twips_per_pixel_x = 1;
-        d.forms.twips_per_pixel_y = per_pixel;
-        EXPECT_EQ(Pix_To_Twips_Y(m, pixels), twips) << pixels << " px at " << per_pixel;
-    }
-}
 
 // The first preferred name installed, letter case counting, is measured (its
 // own sizes sorted, those outside the trials left out) on a form unloaded
