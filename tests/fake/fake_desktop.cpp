@@ -209,13 +209,9 @@ Ftp_Client::Handle Fake_Ftp::Internet_Open(const std::string&) {
 Ftp_Client::Handle Fake_Ftp::Internet_Connect(Handle session, const std::string& name,
                                               uint16_t port, const std::string& user,
                                               const std::string& password) {
-    const bool url_form = name.starts_with("ftp://");
-    if (!open_handles.count(session) || !server || port != 0 ||
-        name.substr(url_form ? 6 : 0) != Builtin::FTP_Server_Name ||
-        user != Builtin::FTP_User_Name || password != Builtin::FTP_Password ||
-        !(url_form ? server->Accept_Url_Name : server->Accept_Plain_Name))
+    if (!open_handles.count(session) || !server || port != 0 || name != Builtin::FTP_Server_Name ||
+        user != Builtin::FTP_User_Name || password != Builtin::FTP_Password)
         return 0;
-    connected_as = name;
     open_handles.insert(next_);
     folders_[next_] = "";
     return next_++;

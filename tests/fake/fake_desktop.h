@@ -164,9 +164,7 @@ struct Fake_Connection_Log {
     std::optional<uint32_t> Closed;
 };
 
-struct Fake_Ftp_Server {
-    bool Accept_Plain_Name = true;  // "ftp.example" form
-    bool Accept_Url_Name = true;    // "ftp://ftp.example" form
+struct Fake_Ftp_Server {  // known by the plain name only
     bool Has_Folder = true;
     std::optional<std::string> File;  // Repeater.Dat content (as stored, LF or CR LF)
 };
@@ -184,7 +182,6 @@ class Fake_Ftp : public Ftp_Client {
 
     std::optional<Fake_Ftp_Server> server;  // the program's server; none: unknown
     int sessions_opened = 0;
-    std::string connected_as;  // the server name of the last connection made
     std::set<Handle> open_handles;
 
   private:

@@ -5,7 +5,6 @@
 #include <string>
 #include <vector>
 
-#include "builtin_values.h"
 #include "repeater/download.h"
 #include "repeater/frm_communications.h"
 #include "repeater/probe.h"
@@ -19,7 +18,6 @@ using fake::Endpoint;
 using Ftp = fake::Fake_Ftp_Server;
 using Kind = Endpoint::Kind;
 
-const std::string Server = Builtin::FTP_Server_Name;
 std::string Step_Notice(const char* step) {
     return std::string("  There was an error ") + step + " the Norvane FTP server.  ";
 }
@@ -101,19 +99,6 @@ TEST(Check_Repeater, Stand_By_Only_Before_A_Download_And_Gone_After) {
     }
 }
 
-// A server that refuses the plain name is asked again by the URL form (the
-// plain name's good download is the whole-program internet run's).
-TEST(Download, A_Good_File_Replaces_The_Values_And_No_Copy_Is_Left) {
-    Program r(Ftp{.Accept_Plain_Name = false, .File = "10.2.2.2\n6000\n"});
-    r.d.files.files["Repeater.Dat"] = "10.9.9.9\r\n9999\r\n";  // left by a run cut off
-    EXPECT_TRUE(Get_Repeater_IP_File(r.m));
-    EXPECT_EQ(r.m.Repeater_IP + ":" + r.m.Port_Num, "10.2.2.2:6000");
-    EXPECT_EQ(r.d.network.ftp.connected_as, "ftp://" + Server);
-    EXPECT_EQ(r.d.files.files.count("Repeater.Dat"), 0u);
-    EXPECT_TRUE(r.d.network.ftp.open_handles.empty());
-    EXPECT_EQ(r.m.FTP_Handle, 0u);
-}
-
 TEST(Download, Each_Failing_Step_Shows_Its_Own_Notice_Once_And_Keeps_The_Values) {
     struct Case {
         const char* Name;
@@ -123,9 +108,6 @@ TEST(Download, Each_Failing_Step_Shows_Its_Own_Notice_Once_And_Keeps_The_Values)
     const std::string file = "10.2.2.2\r\n6000\r\n";
     for (const Case& c : {
              Case{"server unknown", std::nullopt, "connecting to"},
-             Case{"both names refused",
-                  Ftp{.Accept_Plain_Name = false, .Accept_Url_Name = false, .File = file},
-                  "connecting to"},
              Case{"no folder", Ftp{.Has_Folder = false, .File = file}, "finding the file path on"},
              Case{"no file", Ftp{}, "transferring the repeater IP file from"},
              // No repeater file is that large: nothing of it is kept.
@@ -169,7 +151,6 @@ TEST(Download, Only_Lines_That_Pass_The_Typed_Checks_Are_Taken) {
         SCOPED_TRACE(c.Name);
         Program r(Ftp{.File = c.Content});
         EXPECT_TRUE(Get_Repeater_IP_File(r.m));
-        EXPECT_EQ(r.d.network.ftp.connected_as, Server);  // the plain name first
         EXPECT_EQ(r.m.Repeater_IP + ":" + r.m.Port_Num, c.Expected);
     }
 }
