@@ -176,7 +176,6 @@ class Fake_Socket : public Tcp_Socket {
         }
         auto it = net_.endpoints.find(host_ + ":" + std::to_string(port_));
         if (state_ != Socket_State::Connecting || it == net_.endpoints.end() ||
-            it->second.What == Endpoint::Kind::Never_Answer ||
             clock_.now - started_ < it->second.After_Ms)
             return state_;
         reset_next_ = it->second.What == Endpoint::Kind::Accept_Then_Reset;

@@ -154,7 +154,7 @@ class Fake_Windows : public Desktop {
 // ---- network ----
 struct Endpoint {
     // Accept_Then_Reset: connected for one look at the state, then an error.
-    enum class Kind { Accept, Accept_Then_Reset, Refuse, Never_Answer } What = Kind::Accept;
+    enum class Kind { Accept, Accept_Then_Reset, Refuse } What = Kind::Accept;
     uint32_t After_Ms = 5;  // when it accepts or refuses
 };
 
