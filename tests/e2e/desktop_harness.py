@@ -30,7 +30,6 @@ FTP_SERVER = os.path.join(os.path.dirname(os.path.abspath(__file__)), "..", "sup
 CLAIM_PORT = 47999
 CHECK_PORT = 18111
 FTP_PORT = 2121  # where the download looks before an FTP server is started
-DISPLAYS = set()  # the displays of the Desktops of this process
 
 
 def claim_loopback_network():
@@ -77,28 +76,20 @@ def wait_port(host, port, timeout=10.0):
 
 
 class Listener:
-    """Answers every connection on host:port with `answer`, then closes it, or
-    holds it open when `hold`."""
+    """Answers every connection on host:port with `answer` and holds it open."""
 
-    def __init__(self, host, port, answer, hold=False):
+    def __init__(self, host, port, answer):
         self.sock, self.held = socket.create_server((host, port)), []
-        threading.Thread(target=self._serve, args=(answer, hold), daemon=True).start()
+        threading.Thread(target=self._serve, args=(answer,), daemon=True).start()
 
-    def _serve(self, answer, hold):
+    def _serve(self, answer):
         while True:
             try:
                 conn, _ = self.sock.accept()
-            except OSError:
-                return  # stopped
-            try:
-                conn.settimeout(0.5)
+                self.held.append(conn)
                 conn.sendall(answer)
             except OSError:
-                pass
-            if hold:
-                self.held.append(conn)
-            else:
-                conn.close()
+                return  # stopped
 
     def stop(self):
         self.sock.shutdown(socket.SHUT_RDWR)  # wakes the accept
@@ -118,7 +109,6 @@ class Desktop:
         if own_network:
             self._own_network()
         self.display = self.env["DISPLAY"] = display or self._launch_xvfb("1280x800x24")
-        DISPLAYS.add(self.display)
 
     @classmethod
     def attach(cls, display, work_dir, own_network=False):
@@ -152,10 +142,8 @@ class Desktop:
             p.kill()
             p.wait()
             raise RuntimeError("could not start Xvfb")
-        display = ":" + number.strip().decode()
-        DISPLAYS.add(display)
         self.procs.append(p)
-        return display
+        return ":" + number.strip().decode()
 
     def start(self, args, env=None, cwd=None, name=None):
         e = dict(self.env, **(env or {}))
@@ -339,11 +327,9 @@ def processes():
             yield found
 
 
-def pids_of(name, folder=None):
+def pids_of(name, folder=None, display=None):
     """Running processes of the executable `name` that belong to this run:
-    with `folder`, those whose executable lies there; otherwise those on a
-    display of a Desktop of this process (any, when it has none)."""
-    displays = {b"DISPLAY=" + d.encode() for d in DISPLAYS}
+    those whose executable lies in `folder`, or that run on `display`."""
     return [pid for pid, exe, _, env in processes() if os.path.basename(exe) == name and (
-        os.path.dirname(exe) == os.path.realpath(folder) if folder is not None
-        else not displays or displays & set(env))]
+        os.path.dirname(exe) == os.path.realpath(folder) if folder
+        else b"DISPLAY=" + display.encode() in env)]
