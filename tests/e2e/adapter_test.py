@@ -28,15 +28,13 @@ ARGS = "-password qx4817 %s -dsmplugin SecureVNCPlugin.dsm"
 class Adapter(Xvfb_Driver):
     def setUp(self):
         super().setUp()
-        self.install, self.no_bin, self.fake_bin = (os.path.join(self.dir, f)
-                                                    for f in ("install", "no-bin", "bin"))
-        for folder in (self.install, self.no_bin, self.fake_bin):
-            os.makedirs(folder)
+        self.install = os.path.join(self.dir, "install")  # on PATH, the folder has no TigerVNC
+        os.makedirs(self.install)
         self.program, self.viewer_folder = os.path.join(self.install, "nrvnc"), self.install
         shutil.copy(BIN, self.program)
         shutil.copy(ADAPTER, os.path.join(self.install, "vncviewer"))
         os.remove(os.path.join(self.work, "vncviewer"))  # the working folder has none
-        os.symlink("/bin/true", os.path.join(self.fake_bin, "xtigervncviewer"))  # ends at once
+        os.symlink("/bin/true", os.path.join(self.dir, "xtigervncviewer"))  # on PATH, ends at once
         self.servers = []
 
     def tearDown(self):
@@ -74,9 +72,8 @@ class Adapter(Xvfb_Driver):
                 session_to(d, code or d.vnc_ip, internet=bool(code))
                 self.assertEqual(self.wait_end(), 0)
                 tigervnc = d.wait_for(TIGERVNC, timeout=15)
-                g = d.geometry(tigervnc)
                 self.assertTrue(eventually(lambda: all(abs(a - b) < 8 for a, b in zip(
-                    d.pixel(g["x"] + g["w"] // 2, g["y"] + g["h"] // 2), GREEN)), 15), "the remote")
+                    d.centre_pixel(tigervnc), GREEN)), 15), "the remote")
                 [(_, _, args, env)] = [p for p in processes() if p[0] in self.tigervncs()]
                 self.assertIn(b"VNC_PASSWORD=qx4817", env)
                 self.assertEqual(b"-ViewOnly" in args, view_only)
@@ -111,8 +108,8 @@ class Adapter(Xvfb_Driver):
                 (14, {}, "The server did not answer within 8 seconds."),
                 (12, {}, "The remote side is not a VNC server."),
                 (13, {}, "This viewer cannot speak the encryption plug-in the remote side requires."),
-                (3, {"PATH": self.no_bin}, "(xtigervncviewer, package tigervnc-viewer) is not installed"),
-                (3, {"PATH": self.fake_bin}, "TigerVNC ended before the connection was made.")):
+                (3, {"PATH": self.install}, "(xtigervncviewer, package tigervnc-viewer) is not installed"),
+                (3, {"PATH": self.dir}, "TigerVNC ended before the connection was made.")):
             with self.subTest(reason):
                 p = d.start([os.path.join(self.install, "vncviewer")] + (ARGS % d.ip(n)).split(),
                             env=env, name="adapter-%d" % n)

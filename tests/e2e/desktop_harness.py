@@ -263,9 +263,6 @@ class Desktop:
         return [(int(m.group(1), 16), m.group(2))
                 for m in re.finditer(r'^\s*(0x[0-9a-f]+) "(.*)":', out, re.M)]
 
-    def titles(self):
-        return [t for _, t in self.windows()]
-
     def find(self, pattern):
         """A viewable window whose title matches, or None."""
         return next((w for w, title in self.windows() if re.search(pattern, title) and
@@ -276,7 +273,7 @@ class Desktop:
         if found:
             return found
         raise AssertionError("no window %r within %.0f s; windows: %s" % (
-            pattern, timeout, self.titles()))
+            pattern, timeout, self.windows()))
 
     def key(self, wid, *keys, how=("key", "--clearmodifiers")):
         """Gives the window the focus, then presses the keys."""
@@ -288,19 +285,16 @@ class Desktop:
     def type(self, wid, text):
         self.key(wid, text, how=("type",))
 
-    def geometry(self, wid):
-        out = self.run("xwininfo", "-id", str(wid))
-        return {key: int(re.search(label + r":\s+(-?\d+)", out).group(1))
-                for key, label in (("x", "Absolute upper-left X"), ("y", "Absolute upper-left Y"),
-                                   ("w", "Width"), ("h", "Height"))}
-
     def screenshot(self, path):
         self.run("import", "-display", self.display, "-window", "root", path)
 
-    def pixel(self, x, y):
-        """The colour of one screen pixel as (r, g, b)."""
+    def centre_pixel(self, wid):
+        """The colour of the screen at the centre of window `wid`, as (r, g, b)."""
+        out = self.run("xwininfo", "-id", str(wid))
+        x, y, w, h = (int(re.search(label + r":\s+(-?\d+)", out).group(1)) for label in (
+            "Absolute upper-left X", "Absolute upper-left Y", "Width", "Height"))
         out = self.run("import", "-display", self.display, "-window", "root", "-crop",
-                       "1x1+%d+%d" % (x, y), "-depth", "8", "txt:-")
+                       "1x1+%d+%d" % (x + w // 2, y + h // 2), "-depth", "8", "txt:-")
         m = re.search(r"\((\d+),(\d+),(\d+)", out.splitlines()[-1])
         return tuple(int(v) for v in m.groups())
 
