@@ -98,14 +98,15 @@ class Adapter(Xvfb_Driver):
         d = self.d
         d.start_remote_desktop("#12ab34", listen=d.ip(3))
         d.start_remote_desktop("#12ab34", listen=d.ip(10), password="other")
-        # .11 to .14 hold the connection; .11 then stays silent, .14 never greets.
+        # .11 greets, then stays silent; .14 never greets; .15 closes at once.
         self.servers = [Listener(d.ip(n), 5900, hello) for n, hello in (
             (11, b"RFB 003.008\n"), (12, b"HTTP/1.0 400 Bad\r\n\r\n"),
-            (13, bytes(range(0x80, 0xa0))), (14, b""))]
+            (13, bytes(range(0x80, 0xa0))), (14, b""), (15, None))]
         for n, env, reason in (
                 (9, {}, "Connection refused"), (10, {}, "The server refused the password."),
                 (11, {}, "within 8 seconds: the server stopped answering."),
                 (14, {}, "The server did not answer within 8 seconds."),
+                (15, {}, "Connection closed by the server."),
                 (12, {}, "The remote side is not a VNC server."),
                 (13, {}, "This viewer cannot speak the encryption plug-in the remote side requires."),
                 (3, {"PATH": self.install}, "(xtigervncviewer, package tigervnc-viewer) is not installed"),

@@ -76,7 +76,8 @@ def wait_port(host, port, timeout=10.0):
 
 
 class Listener:
-    """Answers every connection on host:port with `answer` and holds it open."""
+    """Answers every connection on host:port with `answer` and holds it open;
+    with None for `answer`, closes its sending side at once."""
 
     def __init__(self, host, port, answer):
         self.sock, self.held = socket.create_server((host, port)), []
@@ -87,7 +88,10 @@ class Listener:
             try:
                 conn, _ = self.sock.accept()
                 self.held.append(conn)
-                conn.sendall(answer)
+                if answer is None:
+                    conn.shutdown(socket.SHUT_WR)
+                else:
+                    conn.sendall(answer)
             except OSError:
                 return  # stopped
 
