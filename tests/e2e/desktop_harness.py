@@ -30,7 +30,6 @@ FTP_SERVER = os.path.join(os.path.dirname(os.path.abspath(__file__)), "..", "sup
 CLAIM_PORT = 47999
 CHECK_PORT = 18111
 FTP_PORT = 2121  # where the download looks before an FTP server is started
-DISPLAYS = set()  # the displays of the Desktops of this process
 
 
 def claim_loopback_network():
@@ -77,28 +76,24 @@ def wait_port(host, port, timeout=10.0):
 
 
 class Listener:
-    """Answers every connection on host:port with `answer`, then closes it, or
-    holds it open when `hold`."""
+    """Answers every connection on host:port with `answer` and holds it open;
+    with None for `answer`, closes its sending side at once."""
 
-    def __init__(self, host, port, answer, hold=False):
+    def __init__(self, host, port, answer):
         self.sock, self.held = socket.create_server((host, port)), []
-        threading.Thread(target=self._serve, args=(answer, hold), daemon=True).start()
+        threading.Thread(target=self._serve, args=(answer,), daemon=True).start()
 
-    def _serve(self, answer, hold):
+    def _serve(self, answer):
         while True:
             try:
                 conn, _ = self.sock.accept()
+                self.held.append(conn)
+                if answer is None:
+                    conn.shutdown(socket.SHUT_WR)
+                else:
+                    conn.sendall(answer)
             except OSError:
                 return  # stopped
-            try:
-                conn.settimeout(0.5)
-                conn.sendall(answer)
-            except OSError:
-                pass
-            if hold:
-                self.held.append(conn)
-            else:
-                conn.close()
 
     def stop(self):
         self.sock.shutdown(socket.SHUT_RDWR)  # wakes the accept
@@ -118,7 +113,6 @@ class Desktop:
         if own_network:
             self._own_network()
         self.display = self.env["DISPLAY"] = display or self._launch_xvfb("1280x800x24")
-        DISPLAYS.add(self.display)
 
     @classmethod
     def attach(cls, display, work_dir, own_network=False):
@@ -152,10 +146,8 @@ class Desktop:
             p.kill()
             p.wait()
             raise RuntimeError("could not start Xvfb")
-        display = ":" + number.strip().decode()
-        DISPLAYS.add(display)
         self.procs.append(p)
-        return display
+        return ":" + number.strip().decode()
 
     def start(self, args, env=None, cwd=None, name=None):
         e = dict(self.env, **(env or {}))
@@ -275,9 +267,6 @@ class Desktop:
         return [(int(m.group(1), 16), m.group(2))
                 for m in re.finditer(r'^\s*(0x[0-9a-f]+) "(.*)":', out, re.M)]
 
-    def titles(self):
-        return [t for _, t in self.windows()]
-
     def find(self, pattern):
         """A viewable window whose title matches, or None."""
         return next((w for w, title in self.windows() if re.search(pattern, title) and
@@ -288,7 +277,7 @@ class Desktop:
         if found:
             return found
         raise AssertionError("no window %r within %.0f s; windows: %s" % (
-            pattern, timeout, self.titles()))
+            pattern, timeout, self.windows()))
 
     def key(self, wid, *keys, how=("key", "--clearmodifiers")):
         """Gives the window the focus, then presses the keys."""
@@ -300,19 +289,16 @@ class Desktop:
     def type(self, wid, text):
         self.key(wid, text, how=("type",))
 
-    def geometry(self, wid):
-        out = self.run("xwininfo", "-id", str(wid))
-        return {key: int(re.search(label + r":\s+(-?\d+)", out).group(1))
-                for key, label in (("x", "Absolute upper-left X"), ("y", "Absolute upper-left Y"),
-                                   ("w", "Width"), ("h", "Height"))}
-
     def screenshot(self, path):
         self.run("import", "-display", self.display, "-window", "root", path)
 
-    def pixel(self, x, y):
-        """The colour of one screen pixel as (r, g, b)."""
+    def centre_pixel(self, wid):
+        """The colour of the screen at the centre of window `wid`, as (r, g, b)."""
+        out = self.run("xwininfo", "-id", str(wid))
+        x, y, w, h = (int(re.search(label + r":\s+(-?\d+)", out).group(1)) for label in (
+            "Absolute upper-left X", "Absolute upper-left Y", "Width", "Height"))
         out = self.run("import", "-display", self.display, "-window", "root", "-crop",
-                       "1x1+%d+%d" % (x, y), "-depth", "8", "txt:-")
+                       "1x1+%d+%d" % (x + w // 2, y + h // 2), "-depth", "8", "txt:-")
         m = re.search(r"\((\d+),(\d+),(\d+)", out.splitlines()[-1])
         return tuple(int(v) for v in m.groups())
 
@@ -339,11 +325,9 @@ def processes():
             yield found
 
 
-def pids_of(name, folder=None):
+def pids_of(name, folder=None, display=None):
     """Running processes of the executable `name` that belong to this run:
-    with `folder`, those whose executable lies there; otherwise those on a
-    display of a Desktop of this process (any, when it has none)."""
-    displays = {b"DISPLAY=" + d.encode() for d in DISPLAYS}
+    those whose executable lies in `folder`, or that run on `display`."""
     return [pid for pid, exe, _, env in processes() if os.path.basename(exe) == name and (
-        os.path.dirname(exe) == os.path.realpath(folder) if folder is not None
-        else not displays or displays & set(env))]
+        os.path.dirname(exe) == os.path.realpath(folder) if folder
+        else b"DISPLAY=" + display.encode() in env)]

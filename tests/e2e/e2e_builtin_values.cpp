@@ -15,18 +15,14 @@ const char* From_Environment(const char* name, const char* built_in) {
     return value && *value ? value : built_in;
 }
 
-// The port the run names (the harness writes a number), else 21.
-unsigned short Port_From_Environment(const char* name) {
-    const char* value = std::getenv(name);
-    return value && *value ? static_cast<unsigned short>(std::strtoul(value, nullptr, 10)) : 21;
-}
-
 }  // namespace
 
 const char* const Default_Repeater_Host = From_Environment("NRVNC_E2E_REPEATER_HOST", "localhost");
 const char* const FTP_Server_Name = From_Environment("NRVNC_E2E_FTP_SERVER", "127.0.0.1");
 const char* const Internet_Check_URL =
     From_Environment("NRVNC_E2E_CHECK_URL", "http://127.0.0.1:18111/");
-const unsigned short FTP_Port = Port_From_Environment("NRVNC_FTP_PORT");
+// The harness writes the port as a number.
+const unsigned short FTP_Port = static_cast<unsigned short>(
+    std::strtoul(From_Environment("NRVNC_FTP_PORT", "21"), nullptr, 10));
 
 }  // namespace nrvnc::Builtin

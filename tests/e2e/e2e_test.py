@@ -52,13 +52,11 @@ class Xvfb_Driver(Driver):
     def click(self, w, caption):
         """Clicks the button of form `w` whose shown caption is `caption`."""
         children = self.d.windows("-id %d" % w, "-children")
-        for child, name in children:
-            if name.strip() == caption.strip():  # a little inside its top left corner
-                self.d.run("xdotool", "mousemove", "--sync", "--window", str(child), "6", "6",
-                           "click", "1")
-                time.sleep(0.2)
-                return
-        raise AssertionError("no button %r in window %#x: %s" % (caption, w, children))
+        found = [c for c, name in children if name.strip() == caption.strip()]
+        self.assertTrue(found, "no button %r in window %#x: %s" % (caption, w, children))
+        # A little inside its top left corner.
+        self.d.run("xdotool", "mousemove", "--sync", "--window", str(found[0]), "6", "6", "click", "1")
+        time.sleep(0.2)
 
 
 class Whole_Program(Scenarios, Xvfb_Driver):

@@ -54,7 +54,7 @@ class Driver(unittest.TestCase):
         try:
             return self.nrvnc.wait(timeout=timeout)
         except subprocess.TimeoutExpired:
-            self.fail("NRVNC did not end; windows: %s" % self.d.titles())
+            self.fail("NRVNC did not end; windows: %s" % self.d.windows())
 
     def file_bytes(self, *parts):
         with open(os.path.join(*parts), "rb") as f:
@@ -159,7 +159,6 @@ class Scenarios:
         w = d.wait_for(MSG % 16, timeout=30)
         self.shot("05-connection-failed")
         self.assertEqual(self.viewers(), [], "the failed viewer was terminated")
-        self.assertIsNone(d.find(r"^VncViewer Message Box$"))
         d.key(w, "alt+n")
         self.assertEqual(self.wait_end(), 0)
         # Inserted as it is, blanks and all, without quotes.

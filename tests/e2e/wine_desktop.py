@@ -53,12 +53,6 @@ def ended_runs(base):
     return found
 
 
-def wine_environment(prefix):
-    """The WINE* variables of every Windows run: no mono or gecko installers, no menu entries."""
-    return dict(WINEPREFIX=prefix, WINEDEBUG="-all",
-                WINEDLLOVERRIDES="mscoree,mshtml=;winemenubuilder.exe=d", WINEARCH="win64")
-
-
 def start_menus_seen(desktop, within):
     """The windows of Wine's start menu seen within `within` seconds. Wine's
     explorer answers a taskbar command posted to its hidden taskbar by opening
@@ -110,9 +104,11 @@ class Wine_Desktop:
         self.state_dir = os.path.abspath(state_dir)
         self.prefix = os.path.join(self.state_dir, "prefix")
         self.state_file = os.path.join(self.state_dir, "state.json")
-        self.env = dict(os.environ, **wine_environment(self.prefix))
+        # The WINE* variables of every Windows run: no mono or gecko installers, no menu entries.
+        self.wine_env = dict(WINEPREFIX=self.prefix, WINEDEBUG="-all", WINEARCH="win64",
+                             WINEDLLOVERRIDES="mscoree,mshtml=;winemenubuilder.exe=d")
+        self.env = dict(os.environ, **self.wine_env)
         self.desktop = None
-        self.display = None
 
     # ---- set-up, once per test run ----
     def setup(self, display=None):
@@ -127,8 +123,7 @@ class Wine_Desktop:
         else:
             self.desktop = Desktop(self.state_dir)
             self.desktop.start(["openbox", "--sm-disable"], name="openbox")
-        self.display = self.desktop.display
-        self.env["DISPLAY"] = self.display
+        self.env["DISPLAY"] = self.desktop.display
         try:
             self._run(["wineboot", "-i"], 120)
             # "Courier New" is drawn with the metric-compatible Liberation Mono.
@@ -144,7 +139,7 @@ class Wine_Desktop:
         server = subprocess.Popen(["wineserver", "-p"], env=self.env, start_new_session=True,
                                   stdout=subprocess.DEVNULL, stderr=subprocess.DEVNULL)
         server.wait(timeout=30)  # it goes to the background itself
-        state = {"display": self.display, "prefix": self.prefix,
+        state = {"display": self.desktop.display, "prefix": self.prefix,
                  "pids": [p.pid for p in self.desktop.procs]}
         with open(self.state_file, "w") as f:
             json.dump(state, f)
@@ -174,11 +169,9 @@ class Wine_Desktop:
         With `own_network`, they listen on a loopback network of its own and
         the programs it starts are pointed there (see desktop_harness.py)."""
         with open(self.state_file) as f:
-            state = json.load(f)
-        self.display = state["display"]
-        self.env["DISPLAY"] = self.display
-        self.desktop = Desktop.attach(self.display, work_dir, own_network)
-        self.desktop.env.update(wine_environment(self.prefix))
+            self.env["DISPLAY"] = json.load(f)["display"]
+        self.desktop = Desktop.attach(self.env["DISPLAY"], work_dir, own_network)
+        self.desktop.env.update(self.wine_env)
         return self.desktop
 
     def start_program(self, exe, cwd, env=None, name=None):

@@ -16,7 +16,7 @@ add_custom_target(nrvnc_package_tests ALL DEPENDS ${test_dir}/NRVNC-old-win32.ms
 add_dependencies(nrvnc_package_tests nrvnc_release)
 
 string(APPEND environment ";NRVNC_WINDOWS_BIN_I686=${NRVNC_WINDOWS_BIN_I686}"
-       ";NRVNC_WINDOWS_BIN_X86_64=${NRVNC_WINDOWS_BIN_X86_64};NRVNC_MSI_VERSION=${NRVNC_MSI_VERSION}")
+       ";NRVNC_MSI_VERSION=${NRVNC_MSI_VERSION}")
 foreach(case Windows_Programs Msi)
     add_test(NAME package.${case} COMMAND /usr/bin/python3 ${CMAKE_CURRENT_LIST_DIR}/package_test.py ${case})
     set_tests_properties(package.${case} PROPERTIES ENVIRONMENT "${environment}" TIMEOUT 300 RUN_SERIAL TRUE)
