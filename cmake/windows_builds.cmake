@@ -25,8 +25,12 @@ if(NOT NRVNC_WINDOWS_BUILD_TYPE)
 endif()
 foreach(arch x86_64 i686)
     set(tests ON)
+    set(byproducts "")
     if(arch STREQUAL i686)
         set(tests OFF)
+        # Named, so that Ninja looks at the program again after the build
+        # step: the packages made in the same build take the new one.
+        set(byproducts ${CMAKE_BINARY_DIR}/windows-i686/bin/NRVNC.exe)
     endif()
     ExternalProject_Add(nrvnc_windows_${arch}
         SOURCE_DIR ${CMAKE_SOURCE_DIR}
@@ -39,6 +43,7 @@ foreach(arch x86_64 i686)
             -DNRVNC_FTP_SERVER_NAME=${NRVNC_FTP_SERVER_NAME}
             -DNRVNC_INTERNET_CHECK_URL=${NRVNC_INTERNET_CHECK_URL}
         BUILD_ALWAYS ON
+        BUILD_BYPRODUCTS ${byproducts}
         INSTALL_COMMAND ""
         # The build output goes to the terminal as the Linux build's does.
         LOG_CONFIGURE OFF LOG_BUILD OFF)
