@@ -220,9 +220,8 @@ Window Find(Display* d, const std::string& title) {
 // Gives the server of the display this keyboard layout; false when
 // setxkbmap is missing or fails.
 bool Set_Layout(const std::string& display, const char* layout) {
-    return access("/usr/bin/setxkbmap", X_OK) == 0 &&
-           Exit_Status(Spawn({"/usr/bin/setxkbmap", "-display", display, "-layout", layout}).Pid) ==
-               0;
+    return Exit_Status(Spawn({"/usr/bin/setxkbmap", "-display", display, "-layout", layout}).Pid) ==
+           0;
 }
 
 // The keys are pressed where a US keyboard has the symbol: on the Russian
@@ -242,7 +241,6 @@ TEST_F(X11_Test, KeysArriveWithTheVirtualKeyCodesAndTheLayoutsCharacters) {
         {"us", XK_F2, 0, 0, 113, 0},
         {"us", XK_KP_Enter, 0, 0, 13, 13},
         {"us", XK_Left, 0, 0, 37, 0},
-        {"us", XK_Down, 0, 0, 40, 0},
         {"us", XK_Delete, 0, 0, 46, 0},
         {"us", XK_BackSpace, 0, 0, 8, 8},
         {"us", XK_Tab, 0, 0, 9, 9},
@@ -252,9 +250,7 @@ TEST_F(X11_Test, KeysArriveWithTheVirtualKeyCodesAndTheLayoutsCharacters) {
         // French: the top row types "&é\"'(-è_çà", its digits with Shift.
         {"fr", XK_1, 0, 0, 49, '&'},
         {"fr", XK_1, 0, Shift, 49, '1'},
-        {"fr", XK_0, 0, 0, 48, 0xE0},
         {"fr", XK_q, 0, 0, 65, 'a'},
-        {"fr", XK_KP_5, 1, 0, 101, '5'},
         {"ru", XK_a, 0, Alt, 65, 0},
         {"ru", XK_x, 0, Alt, 88, 0},
         {"gr", XK_a, 0, Alt, 65, 0},
@@ -287,23 +283,22 @@ TEST_F(X11_Test, KeysArriveWithTheVirtualKeyCodesAndTheLayoutsCharacters) {
 }
 
 TEST_F(X11_Test, MessageBoxClosesOnEnter) {
-    std::atomic<bool> seen = false, stuck = false;
+    std::atomic<bool> closed = false;
     // The operator, in a thread of its own while the box waits.
     std::thread answer([&, d = XOpenDisplay(server_->Name.c_str())] {
         Window box = 0, focus;
         int revert;
-        seen = Eventually([&] { return (box = Find(d, "Box")) != 0; });
+        Eventually([&] { return (box = Find(d, "Box")) != 0; });
         Eventually([&] { return XGetInputFocus(d, &focus, &revert), focus == box; }, 5s);
         Press_Key(d, XKeysymToKeycode(d, XK_Return));
         // Should Enter not close it, Esc does, so that the test ends and fails.
-        if ((stuck = !Eventually([&] { return !Find(d, "Box"); }, 5s)))
+        if (!(closed = box && Eventually([&] { return !Find(d, "Box"); }, 5s)))
             Press_Key(d, XKeysymToKeycode(d, XK_Escape));
         XCloseDisplay(d);
     });
     runtime_->Message_Box("\r\n     The Access Code must be 4 character number.    ", "Box");
     answer.join();
-    EXPECT_TRUE(seen);
-    EXPECT_FALSE(stuck);
+    EXPECT_TRUE(closed);
 }
 
 // Openbox on a server of its own: the operator has minimised M before the
@@ -379,14 +374,13 @@ TEST(Window_Manager_Test, GivingBackRestoresWhatWasMinimisedInOrderAndTheViewerK
     EXPECT_TRUE(Eventually([&] { return active() == V; }, 3s));  // C's activation may come first
     EXPECT_EQ(state(M), IconicState);
     EXPECT_FALSE(desktop.Window_Exists("connect"));  // the whole title
-    XDestroyWindow(c, V);  // and a window that goes is no longer found
+    XDestroyWindow(c, V);                            // and a window that goes is no longer found
     XSync(c, False);
     EXPECT_TRUE(Eventually([&] { return !desktop.Window_Exists("connected"); }));
     XCloseDisplay(c);
     Reap(wm.Pid);
 }
 
-#ifdef NRVNC_PROGRAM
 TEST(Program_Test, WithoutADisplayItSaysSoInOneLineAndEnds) {
     for (auto [display, line] :
          {std::pair{"-uDISPLAY", "nrvnc: cannot open the X display: DISPLAY is not set\n"},
@@ -397,7 +391,6 @@ TEST(Program_Test, WithoutADisplayItSaysSoInOneLineAndEnds) {
         close(nrvnc.Out_Fd);
     }
 }
-#endif
 
 // The entry screens on real X servers whose resolution makes few font sizes
 // read back unchanged (100, 110, 141 dpi), and on a 640 x 480 screen: each
