@@ -29,11 +29,11 @@ using Socket_Handle = int;
 #include <iterator>
 #include <random>
 #include <string>
-#include <thread>
 #include <vector>
 
 #include "builtin_values.h"
 #include "platform/error.h"
+#include "tests/tools/eventually.h"
 
 namespace nrvnc::test {
 
@@ -61,17 +61,6 @@ inline void Write_Text(const std::string& path, const std::string& text) {
 inline std::string Read_Text(const std::string& path) {
     std::ifstream file(path, std::ios::binary);
     return std::string(std::istreambuf_iterator<char>(file), std::istreambuf_iterator<char>());
-}
-
-// Polls until the condition holds; the limit is only a safety net against
-// hanging (real waits end long before).
-template <typename Condition>
-bool Eventually(Condition condition, std::chrono::milliseconds limit = std::chrono::seconds(10)) {
-    for (auto end = std::chrono::steady_clock::now() + limit; !condition();) {
-        if (std::chrono::steady_clock::now() > end) return false;
-        std::this_thread::sleep_for(std::chrono::milliseconds(5));
-    }
-    return true;
 }
 
 // The number of the error the action raises, or 0.
@@ -123,25 +112,16 @@ struct Loopback_Listener {
 #endif
             sockaddr_storage address = Loopback(false, Port);
             connect(other, reinterpret_cast<sockaddr*>(&address), sizeof(sockaddr_in));
-            if (!Ready(other, true, 300)) return true;  // this one hangs: the queue is full
+            fd_set connected;
+            FD_ZERO(&connected);
+            FD_SET(other, &connected);
+            timeval wait{0, 300000};
+            // This one hangs: the queue is full.
+            if (select(int(other) + 1, nullptr, &connected, nullptr, &wait) != 1) return true;
         }
         return false;
     }
 
-    // The next connection (kept until the listener goes), or none in time.
-    Socket_Handle Accept(int timeout_ms = 10000) {
-        if (!Ready(Socket, false, timeout_ms)) return Socket_Handle(-1);
-        return Others.emplace_back(accept(Socket, nullptr, nullptr));
-    }
-
-    static bool Ready(Socket_Handle s, bool to_write, int timeout_ms) {
-        fd_set set;
-        FD_ZERO(&set);
-        FD_SET(s, &set);
-        timeval wait{timeout_ms / 1000, timeout_ms % 1000 * 1000};
-        return select(int(s) + 1, to_write ? nullptr : &set, to_write ? &set : nullptr, nullptr,
-                      &wait) == 1;
-    }
     static void Close(Socket_Handle s) {
 #ifdef _WIN32
         closesocket(s);

