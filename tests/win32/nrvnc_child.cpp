@@ -11,15 +11,12 @@
 
 namespace {
 
-// Written under another name and moved, so a reader sees all or nothing.
 void Record(const std::string& text) {
     const char* record = std::getenv("NRVNC_CHILD_RECORD");
     if (record == nullptr) return;
-    std::string part = std::string(record) + ".part";
-    if (FILE* file = std::fopen(part.c_str(), "wb")) {
+    if (FILE* file = std::fopen(record, "wb")) {
         std::fwrite(text.data(), 1, text.size(), file);
         std::fclose(file);
-        MoveFileExA(part.c_str(), record, MOVEFILE_REPLACE_EXISTING);
     }
 }
 

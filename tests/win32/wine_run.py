@@ -1,7 +1,7 @@
 """Runs a Windows test program under 64-bit Wine, on the test run's own Wine desktop.
 
 Usage:
-  wine_run.py --prefix DIR [--ftp] PROGRAM.exe [ARGUMENTS...]
+  wine_run.py --prefix DIR [--ftp] PROGRAM.exe
 
 The Wine desktop is the test run's own (a fresh prefix, its own Xvfb with
 openbox and wineserver), made by `wine_desktop.py setup DIR` (the wine.prefix
@@ -48,7 +48,6 @@ def main():
     parser.add_argument("--ftp", action="store_true")
     parser.add_argument("--timeout", type=int, default=240)
     parser.add_argument("program", nargs="?")
-    parser.add_argument("arguments", nargs=argparse.REMAINDER)
     options = parser.parse_args()
     folder = os.path.abspath(options.prefix)
     if not os.path.basename(folder).startswith("run-"):  # else one run's folder, named by hand
@@ -66,7 +65,7 @@ def main():
         # A file, not a pipe: the prefix's services, started by the first
         # program, keep a pipe open after the program has ended.
         with open(os.path.join(scratch, "output"), "w+", errors="replace") as log:
-            program = subprocess.Popen(["wine", options.program] + options.arguments, env=env,
+            program = subprocess.Popen(["wine", options.program], env=env,
                                        stdin=subprocess.DEVNULL, stdout=log,
                                        stderr=subprocess.STDOUT)
             try:
