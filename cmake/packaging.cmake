@@ -49,10 +49,15 @@ function(nrvnc_msi msi arch program viewer_folder version builder)
         list(APPEND defines -D Viewer=1)
         list(APPEND files ${viewer_folder}/vncviewer.exe ${viewer_folder}/SecureVNCPlugin.dsm)
     endif()
-    file(MAKE_DIRECTORY ${stage})
+    get_filename_component(msi_dir ${msi} DIRECTORY)
+    file(MAKE_DIRECTORY ${stage} ${msi_dir})
+    # wixl exits 0 when it cannot write the package: the old one is removed
+    # first and the new one must be there afterwards.
     add_custom_command(OUTPUT ${msi}
         COMMAND ${CMAKE_COMMAND} -E copy ${files} ${stage}
+        COMMAND ${CMAKE_COMMAND} -E rm -f ${msi}
         COMMAND ${NRVNC_WIXL} -a ${arch} ${defines} -o ${msi} ${NRVNC_PACKAGING_DIR}/nrvnc.wxs
+        COMMAND ${CMAKE_COMMAND} -E md5sum ${msi}
         WORKING_DIRECTORY ${stage}
         DEPENDS ${NRVNC_PACKAGING_DIR}/nrvnc.wxs ${files} ${builder}
         COMMENT "Windows Installer package ${msi}" VERBATIM)
